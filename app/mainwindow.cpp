@@ -1,0 +1,259 @@
+#include "mainwindow.h"
+
+#include "MuItemDelegate.h"
+#include "handover.h"
+#include "mulistitemdata.h"
+
+#include <QCoreApplication>
+#include <QIcon>
+#include <QInputDialog>
+#include <QLabel>
+#include <QListView>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <QStandardItemModel>
+
+#include <limits>
+
+namespace {
+
+constexpr int kImageWidth = 256;
+constexpr int kImageHeight = 288;
+constexpr int kIndexBytes = 512;
+
+QString besideProgram(const char *relativePath)
+{
+    return QCoreApplication::applicationDirPath() + "/" + relativePath;
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent, Qt::WindowFlags())
+{
+    const int mleft = 270;
+    const int mtop = 10;
+    const int mwidth = 90;
+    const int mheight = 35;
+    const int mstop1 = 10; // gap between the two button columns
+    const int mstop2 = 40; // pitch of the button rows
+
+    setFixedSize(480, 320);
+    setWindowFlags(Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon(besideProgram("image/logo.png")));
+
+    // Created without a parent, the label takes Qt's initial 640 x 480 at the
+    // origin; the maximum size clamps it to exactly the image.
+    f_finger = new QLabel();
+    f_finger->setParent(this);
+    f_finger->setMaximumSize(kImageWidth, kImageHeight);
+    Showlogo();
+
+    btn_opendevice = new QPushButton(this);
+    btn_opendevice->setGeometry(QRect(mleft, mtop, mwidth, mheight));
+    btn_opendevice->setText("打开设备");
+    connect(btn_opendevice, SIGNAL(clicked(bool)), this, SLOT(btnopen()));
+
+    btn_closedevice = new QPushButton(this);
+    btn_closedevice->setGeometry(QRect(mleft + mwidth + mstop1, mtop, mwidth, mheight));
+    btn_closedevice->setText("关闭设备");
+    connect(btn_closedevice, SIGNAL(clicked(bool)), this, SLOT(btnclose()));
+
+    btn_getimage = new QPushButton(this);
+    btn_getimage->setGeometry(QRect(mleft, mtop + mstop2, mwidth, mheight));
+    btn_getimage->setText("连续采图");
+    connect(btn_getimage, SIGNAL(clicked(bool)), this, SLOT(btnviewfinger()));
+
+    btn_enrollfp = new QPushButton(this);
+    btn_enrollfp->setGeometry(QRect(mleft, mtop + 2 * mstop2, mwidth, mheight));
+    btn_enrollfp->setText("注册指纹");
+    connect(btn_enrollfp, SIGNAL(clicked(bool)), this, SLOT(btnenrollfp()));
+
+    btn_delfp = new QPushButton(this);
+    btn_delfp->setGeometry(QRect(mleft + mwidth + mstop1, mtop + 2 * mstop2, mwidth, mheight));
+    btn_delfp->setText("删除指纹");
+    connect(btn_delfp, SIGNAL(clicked(bool)), this, SLOT(btndelfp()));
+
+    btn_searchfp = new QPushButton(this);
+    btn_searchfp->setGeometry(QRect(mleft, mtop + 3 * mstop2, mwidth, mheight));
+    btn_searchfp->setText("搜索指纹");
+    connect(btn_searchfp, SIGNAL(clicked(bool)), this, SLOT(btnsearchfp()));
+
+    lable_status = new QLabel(this);
+    lable_status->setGeometry(10, 290, 450, 22);
+    lable_status->setText("");
+
+    listView = new QListView(this);
+    auto *pItemDelegate = new MuItemDelegate(this);
+    listView->setItemDelegate(pItemDelegate);
+    listView->setGeometry(272, 180, 200, 110);
+
+    connect(&m_pThread, SIGNAL(SShowMsg(QString)), this, SLOT(ShowMsg(QString)));
+    connect(&m_pThread, SIGNAL(SShowAlert(QString)), this, SLOT(ShowAlert(QString)));
+    connect(&m_pThread, SIGNAL(SEnable_btn(bool)), this, SLOT(Enable_btn(bool)));
+    connect(&m_pThread, SIGNAL(SShowFinglist(unsigned char *)), this,
+            SLOT(ShowFinglist(unsigned char *)));
+    connect(&m_pThread, SIGNAL(SShowfinger(unsigned char *, int, int)), this,
+            SLOT(Showfinger(unsigned char *, int, int)));
+}
+
+MainWindow::~MainWindow()
+{
+    // A run under way ends at its next turn; the thread object must not be
+    // destroyed while it runs. Its reports still queued die with this window,
+    // so their hand-over slots are taken back.
+    m_pThread.stop();
+    HandOver::instance().discardAll();
+}
+
+// A command given while the worker still runs (before its buttons went grey,
+// or after they came back but before its thread has ended) would change the
+// operation under way; it is refused. Otherwise the setter chooses the
+// operation and startRun() starts it.
+void MainWindow::btnopen()
+{
+    if (m_pThread.busy())
+        return;
+    m_pThread.fopen();
+    startRun();
+}
+
+void MainWindow::btnclose()
+{
+    if (m_pThread.busy())
+        return;
+    m_pThread.fclose();
+    startRun();
+    m_pThread.waitForRun();
+    Showlogo();
+}
+
+void MainWindow::btnviewfinger()
+{
+    if (m_pThread.busy())
+        return;
+    m_pThread.fviewfinger();
+    startRun();
+}
+
+void MainWindow::btnenrollfp()
+{
+    int fpnumber = 0;
+    if (m_pThread.busy() || !askTemplateId("请输入注册ID(0-999)", &fpnumber))
+        return;
+    m_pThread.fenrollfinger(fpnumber);
+    startRun();
+}
+
+void MainWindow::btndelfp()
+{
+    int fpnumber = 0;
+    if (m_pThread.busy() || !askTemplateId("请输入删除ID(0-999)", &fpnumber))
+        return;
+    m_pThread.fdelfinger(fpnumber);
+    startRun();
+}
+
+void MainWindow::btnsearchfp()
+{
+    if (m_pThread.busy())
+        return;
+    m_pThread.fsearchfinger();
+    startRun();
+}
+
+// Any decimal text that fits a signed int is handed on, beyond the 0 to 999
+// the prompt names: the module itself refuses IDs outside its store. A text
+// from 2147483648 up would reach the worker as a negative number and is
+// ignored like one that does not convert.
+bool MainWindow::askTemplateId(const QString &label, int *id)
+{
+    bool inputok = false;
+    const QString fpno = QInputDialog::getText(this, "提示", label, QLineEdit::Normal, "", &inputok,
+                                               Qt::WindowFlags(), Qt::ImhNone);
+    const uint value = fpno.toUInt(&inputok, 10);
+    if (!inputok || value > uint(std::numeric_limits<int>::max()))
+        return false;
+    *id = int(value);
+    return true;
+}
+
+void MainWindow::startRun()
+{
+    m_pThread.start(QThread::InheritPriority);
+}
+
+void MainWindow::ShowMsg(QString msg)
+{
+    lable_status->setText(msg);
+}
+
+void MainWindow::Enable_btn(bool bEnabled)
+{
+    btn_opendevice->setEnabled(bEnabled);
+    btn_closedevice->setEnabled(bEnabled);
+    btn_getimage->setEnabled(bEnabled);
+    btn_enrollfp->setEnabled(bEnabled);
+    btn_delfp->setEnabled(bEnabled);
+    btn_searchfp->setEnabled(bEnabled);
+}
+
+void MainWindow::Showfinger(unsigned char *fingerdata, int w, int h)
+{
+    const HandOver::Receipt receipt(fingerdata);
+    // Rows are taken as 4-byte aligned; a width that is not a multiple of 4
+    // would read past the rows the caller wrote, so it shows nothing.
+    if (!fingerdata || w <= 0 || h <= 0 || w % 4 != 0) {
+        f_finger->setPixmap(QPixmap());
+        return;
+    }
+    QVector<QRgb> grey;
+    grey.reserve(256);
+    for (int i = 0; i < 256; ++i)
+        grey.append(qRgb(i, i, i));
+    QImage image(fingerdata, w, h, QImage::Format_Indexed8);
+    image.setColorTable(grey);
+    const QPixmap pixmap = QPixmap::fromImage(image);
+    f_finger->setPixmap(
+        pixmap.scaled(kImageWidth, kImageHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+void MainWindow::Showlogo()
+{
+    QImage image;
+    image.load(besideProgram("image/default.jpg"));
+    f_finger->setPixmap(QPixmap::fromImage(image).scaled(
+        kImageWidth, kImageHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+void MainWindow::ShowFinglist(unsigned char *fplist)
+{
+    const HandOver::Receipt receipt(fplist);
+    // The view owns the model it shows; the one it showed before goes with
+    // its selection model once the new one is in place.
+    auto *model = new QStandardItemModel(listView);
+    QString caption;
+    for (int i = 0; fplist && i < kIndexBytes; ++i) {
+        for (int j = 0; j < 8; ++j) {
+            if ((fplist[i] & (1 << j)) == 0)
+                continue;
+            caption = QString::asprintf("指纹[%d]", i * 8 + j);
+            MuItemData itemData;
+            itemData.singer = caption;
+            auto *item = new QStandardItem;
+            item->setData(QVariant::fromValue(itemData), Qt::UserRole + 1);
+            model->appendRow(item);
+        }
+    }
+    QItemSelectionModel *oldSelection = listView->selectionModel();
+    QAbstractItemModel *oldModel = listView->model();
+    listView->setModel(model);
+    delete oldSelection;
+    delete oldModel;
+}
+
+void MainWindow::ShowAlert(QString msg)
+{
+    QMessageBox::information(this, "提示", msg, QMessageBox::Ok, QMessageBox::Ok);
+}

@@ -1,0 +1,107 @@
+#include "bmp.h"
+
+#include "fingersynth.h"
+#include "vyrsim.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace vyrsim {
+
+namespace {
+
+constexpr int kHeaderBytes = 14 + 40 + 256 * 4;
+
+struct FileCloser
+{
+    void operator()(std::FILE *file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+void put16(unsigned char *at, unsigned value)
+{
+    at[0] = static_cast<unsigned char>(value);
+    at[1] = static_cast<unsigned char>(value >> 8);
+}
+
+void put32(unsigned char *at, unsigned value)
+{
+    put16(at, value & 0xffff);
+    put16(at + 2, value >> 16);
+}
+
+unsigned get16(const unsigned char *at)
+{
+    return unsigned(at[0]) | unsigned(at[1]) << 8;
+}
+
+unsigned get32(const unsigned char *at)
+{
+    return get16(at) | get16(at + 2) << 16;
+}
+
+} // namespace
+
+int writeBmp(const unsigned char *image, const char *path)
+{
+    if (!image || !path)
+        return VYRSIM_ERR_BAD_ARGUMENT;
+    unsigned char header[kHeaderBytes] = {};
+    header[0] = 'B';
+    header[1] = 'M';
+    put32(header + 2, kHeaderBytes + kFrameBytes);
+    put32(header + 10, kHeaderBytes);
+    put32(header + 14, 40);
+    put32(header + 18, kFrameWidth);
+    put32(header + 22, kFrameHeight); // positive: bottom row first
+    put16(header + 26, 1);
+    put16(header + 28, 8);
+    put32(header + 34, kFrameBytes);
+    put32(header + 46, 256);
+    for (unsigned i = 0; i < 256; ++i) {
+        unsigned char *entry = header + 54 + 4 * i;
+        entry[0] = entry[1] = entry[2] = static_cast<unsigned char>(i);
+    }
+    const File file(std::fopen(path, "wb"));
+    if (!file || std::fwrite(header, 1, sizeof header, file.get()) != sizeof header)
+        return VYRSIM_ERR_FILE;
+    for (int row = kFrameHeight - 1; row >= 0; --row) {
+        if (std::fwrite(image + row * kFrameWidth, 1, kFrameWidth, file.get()) != kFrameWidth)
+            return VYRSIM_ERR_FILE;
+    }
+    return VYRSIM_OK;
+}
+
+int readBmp(const char *path, unsigned char *image, int *length)
+{
+    if (!path || !image || !length)
+        return VYRSIM_ERR_BAD_ARGUMENT;
+    const File file(std::fopen(path, "rb"));
+    if (!file)
+        return VYRSIM_ERR_FILE;
+    unsigned char header[54];
+    if (std::fread(header, 1, sizeof header, file.get()) != sizeof header || header[0] != 'B'
+        || header[1] != 'M')
+        return VYRSIM_ERR_FILE;
+    const unsigned offset = get32(header + 10);
+    const int width = int(get32(header + 18));
+    const int height = int(get32(header + 22));
+    const bool topDown = height < 0;
+    if (width != kFrameWidth || (topDown ? -height : height) != kFrameHeight
+        || get16(header + 28) != 8 || get32(header + 30) != 0)
+        return VYRSIM_ERR_FILE;
+    std::vector<unsigned char> pixels(kFrameBytes);
+    if (std::fseek(file.get(), long(offset), SEEK_SET) != 0
+        || std::fread(pixels.data(), 1, pixels.size(), file.get()) != pixels.size())
+        return VYRSIM_ERR_FILE;
+    for (int row = 0; row < kFrameHeight; ++row) {
+        const int from = topDown ? row : kFrameHeight - 1 - row;
+        std::memcpy(image + row * kFrameWidth, pixels.data() + from * kFrameWidth, kFrameWidth);
+    }
+    *length = kFrameBytes;
+    return VYRSIM_OK;
+}
+
+} // namespace vyrsim

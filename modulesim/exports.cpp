@@ -1,0 +1,363 @@
+// The exported C interface: the vendor entry points and the control calls.
+// Each entry point goes through a Call, which waits at a closed gate, applies
+// an injected failure and logs the call with its arguments and its result.
+
+#include "vyr_api.h"
+#include "vyrsim.h"
+
+#include "bmp.h"
+#include "harness.h"
+#include "module.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <optional>
+#include <string>
+
+using vyrsim::Harness;
+using vyrsim::Module;
+
+namespace {
+
+std::string arg(int value)
+{
+    return std::to_string(value);
+}
+
+std::string arg(const void *pointer)
+{
+    if (!pointer)
+        return "null";
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%llx",
+                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(pointer)));
+    return text;
+}
+
+class Call
+{
+public:
+    Call(const char *name, std::initializer_list<std::string> args)
+        : m_line(name)
+        , m_fault(Harness::instance().enter(name))
+    {
+        m_line += '(';
+        const char *separator = "";
+        for (const std::string &a : args) {
+            m_line += separator;
+            m_line += a;
+            separator = ", ";
+        }
+        m_line += ')';
+    }
+
+    template<typename Body> int run(Body body)
+    {
+        const int result = m_fault ? *m_fault : body();
+        Harness::instance().record(m_line + " = " + std::to_string(result));
+        return result;
+    }
+
+private:
+    std::string m_line;
+    std::optional<int> m_fault;
+};
+
+Module &module()
+{
+    return Module::instance();
+}
+
+} // namespace
+
+extern "C" {
+
+int VYR_SETPATH(int path, int option)
+{
+    return Call("VYR_SETPATH", {arg(path), arg(option)}).run([&] {
+        return module().setPath(path, option);
+    });
+}
+
+int VYR_MODE(int mode)
+{
+    return Call("VYR_MODE", {arg(mode)}).run([&] { return module().setMode(mode); });
+}
+
+void VYR_Delaytime(int ms)
+{
+    Call("VYR_Delaytime", {arg(ms)}).run([&] {
+        module().setDelayMs(ms);
+        return 0;
+    });
+}
+
+int VYROpenDeviceEx(int *handle, int type, const char *name, int port, int baud)
+{
+    return Call("VYROpenDeviceEx", {arg(handle), arg(type), arg(name), arg(port), arg(baud)})
+        .run([&] { return module().open(handle); });
+}
+
+int VYRCloseDeviceEx(int h)
+{
+    return Call("VYRCloseDeviceEx", {arg(h)}).run([&] { return module().close(h); });
+}
+
+int VYRVfyPwd(int h, int addr, unsigned char *password)
+{
+    return Call("VYRVfyPwd", {arg(h), arg(addr), arg(password)}).run([&] {
+        return module().verifyPassword(h, addr, password);
+    });
+}
+
+int VYRGetImage(int h, int addr)
+{
+    return Call("VYRGetImage", {arg(h), arg(addr)}).run([&] { return module().getImage(h, addr); });
+}
+
+int VYRUpImage(int h, int addr, unsigned char *image, int *length)
+{
+    return Call("VYRUpImage", {arg(h), arg(addr), arg(image), arg(length)}).run([&] {
+        return module().upImage(h, addr, image, length);
+    });
+}
+
+int VYRGenChar(int h, int addr, int buffer)
+{
+    return Call("VYRGenChar", {arg(h), arg(addr), arg(buffer)}).run([&] {
+        return module().genChar(h, addr, buffer);
+    });
+}
+
+int VYRMatch(int h, int addr, int *score)
+{
+    return Call("VYRMatch", {arg(h), arg(addr), arg(score)}).run([&] {
+        return module().match(h, addr, score);
+    });
+}
+
+int VYRSearch(int h, int addr, int buffer, int start, int count, int *id, int *score)
+{
+    return Call("VYRSearch",
+                {arg(h), arg(addr), arg(buffer), arg(start), arg(count), arg(id), arg(score)})
+        .run([&] { return module().search(h, addr, buffer, start, count, id, score); });
+}
+
+int VYRRegModule(int h, int addr)
+{
+    return Call("VYRRegModule", {arg(h), arg(addr)}).run([&] {
+        return module().regModule(h, addr);
+    });
+}
+
+int VYRStoreChar(int h, int addr, int buffer, int id)
+{
+    return Call("VYRStoreChar", {arg(h), arg(addr), arg(buffer), arg(id)}).run([&] {
+        return module().storeChar(h, addr, buffer, id);
+    });
+}
+
+int VYRLoadChar(int h, int addr, int buffer, int id)
+{
+    return Call("VYRLoadChar", {arg(h), arg(addr), arg(buffer), arg(id)}).run([&] {
+        return module().loadChar(h, addr, buffer, id);
+    });
+}
+
+int VYRUpChar(int h, int addr, int buffer, unsigned char *data, int *length)
+{
+    return Call("VYRUpChar", {arg(h), arg(addr), arg(buffer), arg(data), arg(length)}).run([&] {
+        return module().upChar(h, addr, buffer, data, length);
+    });
+}
+
+int VYRDownChar(int h, int addr, int buffer, unsigned char *data, int length)
+{
+    return Call("VYRDownChar", {arg(h), arg(addr), arg(buffer), arg(data), arg(length)}).run([&] {
+        return module().downChar(h, addr, buffer, data, length);
+    });
+}
+
+int VYRDelChar(int h, int addr, int id, int count)
+{
+    return Call("VYRDelChar", {arg(h), arg(addr), arg(id), arg(count)}).run([&] {
+        return module().delChar(h, addr, id, count);
+    });
+}
+
+int VYREmpty(int h, int addr)
+{
+    return Call("VYREmpty", {arg(h), arg(addr)}).run([&] { return module().empty(h, addr); });
+}
+
+int VYRReadParTable(int h, int addr, unsigned char *table)
+{
+    return Call("VYRReadParTable", {arg(h), arg(addr), arg(table)}).run([&] {
+        return module().readParTable(h, addr, table);
+    });
+}
+
+int VYRTemplateNum(int h, int addr, int *count)
+{
+    return Call("VYRTemplateNum", {arg(h), arg(addr), arg(count)}).run([&] {
+        return module().templateNum(h, addr, count);
+    });
+}
+
+int VYRReadIndexTable(int h, int addr, int page, unsigned char *bits)
+{
+    return Call("VYRReadIndexTable", {arg(h), arg(addr), arg(page), arg(bits)}).run([&] {
+        return module().readIndexTable(h, addr, page, bits);
+    });
+}
+
+int VYRGetRandomData(int h, int addr, unsigned char *data)
+{
+    return Call("VYRGetRandomData", {arg(h), arg(addr), arg(data)}).run([&] {
+        return module().randomData(h, addr, data);
+    });
+}
+
+int VYRDoUserDefine(int h, int addr, int port, int level)
+{
+    return Call("VYRDoUserDefine", {arg(h), arg(addr), arg(port), arg(level)}).run([&] {
+        return module().userDefine(h, addr, port, level);
+    });
+}
+
+int VYRSetCharLen(int length)
+{
+    return Call("VYRSetCharLen", {arg(length)}).run([&] { return module().setCharLen(length); });
+}
+
+int VYRGetCharLen(int *length)
+{
+    return Call("VYRGetCharLen", {arg(length)}).run([&] { return module().getCharLen(length); });
+}
+
+int VYRImgData2BMP(unsigned char *image, const char *path)
+{
+    return Call("VYRImgData2BMP", {arg(image), arg(path)}).run([&] {
+        return vyrsim::writeBmp(image, path);
+    });
+}
+
+int VYRGetImgDataFromBMP(const char *path, unsigned char *image, int *length)
+{
+    return Call("VYRGetImgDataFromBMP", {arg(path), arg(image), arg(length)}).run([&] {
+        return vyrsim::readBmp(path, image, length);
+    });
+}
+
+int VYRReadInfo(int h, int addr, int page, unsigned char *data)
+{
+    return Call("VYRReadInfo", {arg(h), arg(addr), arg(page), arg(data)}).run([&] {
+        return module().readInfo(h, addr, page, data);
+    });
+}
+
+int VYRWriteInfo(int h, int addr, int page, unsigned char *data)
+{
+    return Call("VYRWriteInfo", {arg(h), arg(addr), arg(page), arg(data)}).run([&] {
+        return module().writeInfo(h, addr, page, data);
+    });
+}
+
+// Control
+
+void vyrsim_reset(void)
+{
+    Harness::instance().reset();
+    module().resetForTest();
+}
+
+void vyrsim_set_attached(int attached)
+{
+    module().setAttached(attached != 0);
+}
+
+void vyrsim_set_delay_ms(int ms)
+{
+    module().setDelayMs(ms);
+}
+
+void vyrsim_set_autopilot(int on)
+{
+    module().setAutopilot(on != 0);
+}
+
+void vyrsim_set_capacity(int ids)
+{
+    module().setCapacity(ids);
+}
+
+void vyrsim_set_frame_mode(int mode)
+{
+    module().setFrameMode(mode);
+}
+
+void vyrsim_set_finger(int finger)
+{
+    module().setFinger(finger);
+}
+
+void vyrsim_script(const int *fingers, int count)
+{
+    module().setScript(fingers, count);
+}
+
+int vyrsim_script_left(void)
+{
+    return module().scriptLeft();
+}
+
+int vyrsim_store(int id, int finger)
+{
+    return module().storeDirect(id, finger);
+}
+
+int vyrsim_stored(int id)
+{
+    return module().stored(id);
+}
+
+int vyrsim_fail(const char *entry, int first, int count, int code)
+{
+    return entry && Harness::instance().setFault(entry, first, count, code) ? 0 : -1;
+}
+
+int vyrsim_gate(const char *entry, int closed)
+{
+    return entry && Harness::instance().setGate(entry, closed != 0) ? 0 : -1;
+}
+
+int vyrsim_gate_waiting(void)
+{
+    return Harness::instance().waiting();
+}
+
+int vyrsim_log_size(void)
+{
+    return Harness::instance().logSize();
+}
+
+int vyrsim_log_entry(int index, char *out, int size)
+{
+    const std::optional<std::string> line = Harness::instance().logEntry(index);
+    if (!line || !out || size < 1)
+        return -1;
+    const std::size_t n = std::min(line->size(), std::size_t(size - 1));
+    std::memcpy(out, line->data(), n);
+    out[n] = '\0';
+    return int(line->size());
+}
+
+void vyrsim_log_clear(void)
+{
+    Harness::instance().clearLog();
+}
+
+} // extern "C"

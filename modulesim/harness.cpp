@@ -1,0 +1,121 @@
+#include "harness.h"
+
+#include <algorithm>
+#include <array>
+
+namespace vyrsim {
+
+namespace {
+
+constexpr std::array<const char *, 29> kEntryPoints
+    = {"VYR_SETPATH",      "VYR_MODE",         "VYR_Delaytime",
+       "VYROpenDeviceEx",  "VYRCloseDeviceEx", "VYRVfyPwd",
+       "VYRGetImage",      "VYRUpImage",       "VYRGenChar",
+       "VYRMatch",         "VYRSearch",        "VYRRegModule",
+       "VYRStoreChar",     "VYRLoadChar",      "VYRUpChar",
+       "VYRDownChar",      "VYRDelChar",       "VYREmpty",
+       "VYRReadParTable",  "VYRTemplateNum",   "VYRReadIndexTable",
+       "VYRGetRandomData", "VYRDoUserDefine",  "VYRSetCharLen",
+       "VYRGetCharLen",    "VYRImgData2BMP",   "VYRGetImgDataFromBMP",
+       "VYRReadInfo",      "VYRWriteInfo"};
+
+} // namespace
+
+bool isEntryPoint(const std::string &name)
+{
+    return std::find(kEntryPoints.begin(), kEntryPoints.end(), name) != kEntryPoints.end();
+}
+
+Harness &Harness::instance()
+{
+    static Harness harness;
+    return harness;
+}
+
+void Harness::reset()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_faults.clear();
+    m_closedGates.clear();
+    m_log.clear();
+    m_gateOpened.notify_all();
+}
+
+bool Harness::setFault(const std::string &entry, int first, int count, int code)
+{
+    if (!isEntryPoint(entry) || first < 1 || count == 0 || count < -1)
+        return false;
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    Fault &fault = m_faults[entry];
+    fault.first = first;
+    fault.last = count < 0 ? -1 : (long long)first + count - 1;
+    fault.code = code;
+    fault.calls = 0;
+    return true;
+}
+
+bool Harness::setGate(const std::string &entry, bool closed)
+{
+    if (!isEntryPoint(entry))
+        return false;
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (closed) {
+        m_closedGates.insert(entry);
+    } else {
+        m_closedGates.erase(entry);
+        m_gateOpened.notify_all();
+    }
+    return true;
+}
+
+int Harness::waiting() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_waiting;
+}
+
+std::optional<int> Harness::enter(const char *entry)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_closedGates.count(entry)) {
+        ++m_waiting;
+        m_gateOpened.wait(lock, [&] { return m_closedGates.count(entry) == 0; });
+        --m_waiting;
+    }
+    const auto it = m_faults.find(entry);
+    if (it == m_faults.end())
+        return std::nullopt;
+    Fault &fault = it->second;
+    const long long call = ++fault.calls;
+    if (call >= fault.first && (fault.last < 0 || call <= fault.last))
+        return fault.code;
+    return std::nullopt;
+}
+
+void Harness::record(std::string line)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_log.push_back(std::move(line));
+}
+
+int Harness::logSize() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return int(m_log.size());
+}
+
+std::optional<std::string> Harness::logEntry(int index) const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (index < 0 || std::size_t(index) >= m_log.size())
+        return std::nullopt;
+    return m_log[std::size_t(index)];
+}
+
+void Harness::clearLog()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_log.clear();
+}
+
+} // namespace vyrsim

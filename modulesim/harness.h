@@ -1,0 +1,58 @@
+#ifndef HARNESS_H
+#define HARNESS_H
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vyrsim {
+
+// What a test steers besides the module itself: injected failures, gates
+// that hold calls back, and the log of every call. Entry points pass through
+// enter() first and record() last.
+class Harness
+{
+public:
+    static Harness &instance();
+
+    void reset();
+
+    bool setFault(const std::string &entry, int first, int count, int code);
+    bool setGate(const std::string &entry, bool closed);
+    int waiting() const;
+
+    // Waits while the entry point's gate is closed, then counts the call and
+    // returns the code it must fail with, if a fault covers it.
+    std::optional<int> enter(const char *entry);
+    void record(std::string line);
+
+    int logSize() const;
+    std::optional<std::string> logEntry(int index) const;
+    void clearLog();
+
+private:
+    struct Fault
+    {
+        long long first = 0;
+        long long last = 0; // -1: no end
+        int code = 0;
+        long long calls = 0;
+    };
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_gateOpened;
+    std::map<std::string, Fault> m_faults;
+    std::set<std::string> m_closedGates;
+    int m_waiting = 0;
+    std::vector<std::string> m_log;
+};
+
+bool isEntryPoint(const std::string &name);
+
+} // namespace vyrsim
+
+#endif // HARNESS_H

@@ -1,0 +1,122 @@
+#ifndef MODULE_H
+#define MODULE_H
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+namespace vyrsim {
+
+// A feature made from one press, or a template merged from two presses of
+// one finger. finger 0 marks an empty buffer or store slot.
+struct Feature
+{
+    int finger = 0;
+    unsigned press = 0;
+    unsigned secondPress = 0;
+    bool merged = false;
+
+    bool empty() const { return finger == 0; }
+};
+
+// The simulated fingerprint module: sensor, feature buffers, template store
+// and notepad, behind one lock, so that the program's worker thread and a
+// test thread may call it at once. Every method returns a status code of
+// vyrsim.h; argument checks come before any change of state.
+class Module
+{
+public:
+    static Module &instance();
+
+    static constexpr int kBuffers = 4;
+    static constexpr int kMaxCapacity = 1024;
+    static constexpr int kIndexPages = 4;
+    static constexpr int kIndexPageBytes = 32;
+    static constexpr int kNotepadPages = 16;
+    static constexpr int kNotepadPageBytes = 32;
+
+    // Control
+    void resetForTest();
+    void setAttached(bool attached);
+    void setDelayMs(int ms);
+    void setAutopilot(bool on);
+    void setCapacity(int ids);
+    void setFrameMode(int mode);
+    void setFinger(int finger);
+    void setScript(const int *fingers, int count);
+    int scriptLeft() const;
+    int storeDirect(int id, int finger);
+    int stored(int id) const;
+
+    // Device
+    int setPath(int path, int option);
+    int setMode(int mode);
+    int open(int *handle);
+    int close(int h);
+    int verifyPassword(int h, int addr, const unsigned char *password);
+    int getImage(int h, int addr);
+    int upImage(int h, int addr, unsigned char *image, int *length);
+    int genChar(int h, int addr, int buffer);
+    int match(int h, int addr, int *score);
+    int search(int h, int addr, int buffer, int start, int count, int *id, int *score);
+    int regModule(int h, int addr);
+    int storeChar(int h, int addr, int buffer, int id);
+    int loadChar(int h, int addr, int buffer, int id);
+    int upChar(int h, int addr, int buffer, unsigned char *data, int *length);
+    int downChar(int h, int addr, int buffer, const unsigned char *data, int length);
+    int delChar(int h, int addr, int id, int count);
+    int empty(int h, int addr);
+    int readParTable(int h, int addr, unsigned char *table);
+    int templateNum(int h, int addr, int *count);
+    int readIndexTable(int h, int addr, int page, unsigned char *bits);
+    int randomData(int h, int addr, unsigned char *data);
+    int userDefine(int h, int addr, int port, int level);
+    int setCharLen(int length);
+    int getCharLen(int *length);
+    int readInfo(int h, int addr, int page, unsigned char *data);
+    int writeInfo(int h, int addr, int page, const unsigned char *data);
+
+private:
+    Module();
+
+    int deviceCheck(int h, int addr) const; // with m_mutex held
+    int sensorFinger(); // with m_mutex held
+    void pace() const;
+    static int score(const Feature &probe, const Feature &stored);
+
+    mutable std::mutex m_mutex;
+    bool m_attached = true;
+    bool m_open = false;
+    int m_handle = 0;
+    int m_nextHandle = 3;
+    int m_delayMs = 0;
+    int m_frameMode = 0;
+    int m_capacity = 1000;
+    int m_charLength = 512;
+
+    bool m_autopilot = false;
+    int m_autopilotFinger = 1;
+    std::chrono::steady_clock::time_point m_autopilotStart;
+
+    std::deque<int> m_script;
+    int m_heldFinger = 0;
+    int m_lastSensorFinger = 0;
+    unsigned m_presses = 0;
+
+    int m_imageFinger = 0; // finger of the last image request, 0 for none
+    unsigned m_imagePress = 0;
+    std::uint64_t m_frames = 0;
+    unsigned m_uploads = 0;
+
+    std::array<Feature, kBuffers> m_buffers {};
+    std::vector<Feature> m_store;
+    std::array<std::array<unsigned char, kNotepadPageBytes>, kNotepadPages> m_notepad {};
+    std::uint64_t m_random = 0x2545f4914f6cdd1dULL;
+};
+
+} // namespace vyrsim
+
+#endif // MODULE_H

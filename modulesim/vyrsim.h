@@ -1,0 +1,95 @@
+#ifndef VYRSIM_H
+#define VYRSIM_H
+
+/*
+ * Control interface of the simulated fingerprint module.
+ *
+ * The simulated module is built as lib/libvyr_uos.so and exports the same
+ * entry points as the vendor library. Besides them it exports the calls
+ * below, with which a test (or a curious developer) steers it. A process
+ * that loads the library file twice shares one module, so a test can drive
+ * the module that the program under test talks to.
+ *
+ * Environment variables read when the library is loaded:
+ *   VYRSIM_NO_MODULE=1   no module is attached: opening fails
+ *   VYRSIM_DELAY_MS=n    each image request and each upload takes n ms (default 30)
+ *   VYRSIM_AUTOPILOT=0   no operator presses a finger by itself (default 1)
+ *   VYRSIM_FINGER=n      the finger the autopilot presses (default 1)
+ */
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define VYRSIM_API __attribute__((visibility("default")))
+
+/* Status codes of the simulated module. 0 is success everywhere. */
+enum {
+    VYRSIM_OK = 0,
+    VYRSIM_ERR_NO_DEVICE = -1, /* no module attached, device closed or wrong handle */
+    VYRSIM_ERR_BAD_ARGUMENT = -2, /* null pointer, count, page or buffer out of range */
+    VYRSIM_ERR_COMMUNICATION = 1, /* the default code of an injected fault */
+    VYRSIM_ERR_NO_FINGER = 2,
+    VYRSIM_ERR_FEATURE = 6, /* no usable image to make a feature from */
+    VYRSIM_ERR_NO_MATCH = 9,
+    VYRSIM_ERR_MERGE = 10, /* the two features are not of one finger */
+    VYRSIM_ERR_BAD_ID = 11, /* template ID outside the store */
+    VYRSIM_ERR_EMPTY = 12, /* no feature in the buffer, no template under the ID */
+    VYRSIM_ERR_FILE = 13,
+    VYRSIM_ERR_PASSWORD = 19
+};
+
+/* Frame sources for uploads. */
+enum {
+    VYRSIM_FRAMES_SYNTHETIC = 0, /* fingerprints and empty sensor frames */
+    VYRSIM_FRAMES_COUNTER = 1 /* every byte of upload n is n modulo 256 (n counts from 1) */
+};
+
+/* Back to a fresh module: attached, closed, empty store of 1000 IDs, no
+   finger, no script, no faults, gates open, empty call log, no delay, no
+   autopilot, synthetic frames. */
+VYRSIM_API void vyrsim_reset(void);
+
+VYRSIM_API void vyrsim_set_attached(int attached);
+VYRSIM_API void vyrsim_set_delay_ms(int ms);
+VYRSIM_API void vyrsim_set_autopilot(int on);
+/* Number of template IDs the store holds, 1 to 1024; shrinking drops the IDs beyond. */
+VYRSIM_API void vyrsim_set_capacity(int ids);
+VYRSIM_API void vyrsim_set_frame_mode(int mode);
+
+/* The sensor. 0: no finger; n > 0: finger n lies on it. A script gives the
+   state for each coming image request, one entry per request; when it runs
+   out, the state of its last entry holds. vyrsim_set_finger drops the script. */
+VYRSIM_API void vyrsim_set_finger(int finger);
+VYRSIM_API void vyrsim_script(const int *fingers, int count);
+/* Image requests still covered by the script. */
+VYRSIM_API int vyrsim_script_left(void);
+
+/* Puts a template of the finger straight into the store. */
+VYRSIM_API int vyrsim_store(int id, int finger);
+/* The finger stored under the ID, 0 when the ID is empty, -1 when outside the store. */
+VYRSIM_API int vyrsim_stored(int id);
+
+/* Makes calls `first` to `first + count - 1` of the entry point fail with
+   `code`, counting its calls from now (the next call is 1); count -1 makes
+   every call from `first` on fail. A failing call does nothing else.
+   Returns 0, or -1 for a name that is no entry point. */
+VYRSIM_API int vyrsim_fail(const char *entry, int first, int count, int code);
+
+/* While a gate is closed, calls of that entry point wait in front of it. */
+VYRSIM_API int vyrsim_gate(const char *entry, int closed);
+VYRSIM_API int vyrsim_gate_waiting(void);
+
+/* Every entry point call, as "Name(arg, ...) = result"; pointers are written
+   as 0x<hex> or null. */
+VYRSIM_API int vyrsim_log_size(void);
+/* Copies entry `index` (0 is the oldest) into out, NUL-terminated; returns its
+   length, or -1 when there is no such entry. */
+VYRSIM_API int vyrsim_log_entry(int index, char *out, int size);
+VYRSIM_API void vyrsim_log_clear(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VYRSIM_H */

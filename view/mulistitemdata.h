@@ -1,0 +1,18 @@
+#ifndef MULISTITEMDATA_H
+#define MULISTITEMDATA_H
+
+#include <QMetaType>
+#include <QString>
+
+// One row of the template list. The delegate draws `singer` as the caption;
+// the other two fields are kept for the row's shape and stay empty.
+struct MuItemData
+{
+    QString iconPath;
+    QString singer;
+    QString songsNb;
+};
+
+Q_DECLARE_METATYPE(MuItemData)
+
+#endif // MULISTITEMDATA_H

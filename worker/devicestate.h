@@ -1,0 +1,45 @@
+#ifndef DEVICESTATE_H
+#define DEVICESTATE_H
+
+#include <atomic>
+
+// The device state shared by the worker and the window's command slots.
+//
+// Threads: the window's command slots write m_option and enrollid only while
+// no run is under way (they refuse commands during a run), and QThread::start
+// orders those writes before everything the run reads. Every other variable
+// is written only by the run. m_option is atomic because the window also
+// clears it to end a run at its next turn when it shuts down, and because
+// its reset at the end of a run is what makes the run's writes visible to
+// the next command.
+
+// Operation codes held in m_option.
+enum Operation {
+    OpIdle = 0,
+    OpOpen = 1,
+    OpClose = 2,
+    OpCapture = 3,
+    OpEnroll = 4,
+    OpDelete = 5,
+    OpSearch = 6
+};
+
+constexpr int kImageWidth = 256;
+constexpr int kImageHeight = 288;
+constexpr int kImageBufferBytes = 92160; // room for 256 x 360
+constexpr int kIndexBytes = 512; // one bit per template ID, IDs 0 to 4095
+
+extern bool isdllok; // the module library is loaded and its names looked up
+extern bool isopenok; // the device is open
+extern std::atomic<int> m_option; // the operation of the run, an Operation
+extern int hHandle[1]; // the device handle, written by the library on open
+extern int enrollid; // template ID for enrollment and deletion
+extern unsigned char fpimage[kImageBufferBytes]; // the last image, rows of 256 bytes
+extern unsigned char UserContent[kIndexBytes]; // template index bitmap
+
+// Pause after each feature attempt in enrollment, in microseconds, so that
+// the operator has time to lift the finger. Tests shorten it; the program
+// never changes it.
+extern unsigned long enrollPauseMicroseconds;
+
+#endif // DEVICESTATE_H
