@@ -1,0 +1,75 @@
+// The program beside no module library and no pictures: it starts, every
+// command ends with "找不到动态库", the buttons never change and nothing
+// else happens.
+
+#include "devicestate.h"
+#include "labelpixmap.h"
+#include "mainwindow.h"
+#include "modalpilot.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QtTest>
+
+class tst_NoLibrary : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsWithoutLibraryOrPictures();
+    void everyCommandEndsWithLibraryMissing_data();
+    void everyCommandEndsWithLibraryMissing();
+};
+
+void tst_NoLibrary::startsWithoutLibraryOrPictures()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(!isdllok);
+    QVERIFY(labelPixmap(window.f_finger).isNull());
+    QVERIFY(window.windowIcon().availableSizes().isEmpty());
+    window.btnclose(); // the idle picture is missing again: blank, no message
+    QVERIFY(labelPixmap(window.f_finger).isNull());
+}
+
+void tst_NoLibrary::everyCommandEndsWithLibraryMissing_data()
+{
+    QTest::addColumn<int>("command");
+    const char *names[] = {"open", "close", "capture", "enroll", "delete", "search"};
+    for (int i = 0; i < 6; ++i)
+        QTest::newRow(names[i]) << i;
+}
+
+void tst_NoLibrary::everyCommandEndsWithLibraryMissing()
+{
+    QFETCH(int, command);
+    ModalPilot pilot;
+    pilot.answers << "7";
+    MainWindow window;
+    window.show();
+    QVector<bool> seen; // every state the buttons pass through
+    const QList<QPushButton *> buttons = window.findChildren<QPushButton *>();
+    QObject probe;
+    connect(window.worker(), &SThread::SEnable_btn, &probe, [&](bool on) { seen << on; });
+
+    using Slot = void (MainWindow::*)();
+    const Slot commands[]
+        = {&MainWindow::btnopen,     &MainWindow::btnclose, &MainWindow::btnviewfinger,
+           &MainWindow::btnenrollfp, &MainWindow::btndelfp, &MainWindow::btnsearchfp};
+    (window.*commands[command])();
+    QLabel *status = nullptr;
+    for (QLabel *label : window.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
+        status = label != window.f_finger ? label : status;
+    QTRY_COMPARE(status->text(), QString("找不到动态库"));
+    QTRY_VERIFY(!window.worker()->busy());
+    QCoreApplication::sendPostedEvents();
+    QVERIFY(seen.isEmpty());
+    for (QPushButton *b : buttons)
+        QVERIFY(b->isEnabled());
+    QVERIFY(pilot.alerts.isEmpty());
+    QVERIFY(window.findChild<QListView *>()->model() == nullptr);
+}
+
+QTEST_MAIN(tst_NoLibrary)
+#include "tst_nolibrary.moc"
