@@ -53,11 +53,26 @@ void tst_NoLibrary::everyCommandEndsWithLibraryMissing()
     QObject probe;
     connect(window.worker(), &SThread::SEnable_btn, &probe, [&](bool on) { seen << on; });
 
-    using Slot = void (MainWindow::*)();
-    const Slot commands[]
-        = {&MainWindow::btnopen,     &MainWindow::btnclose, &MainWindow::btnviewfinger,
-           &MainWindow::btnenrollfp, &MainWindow::btndelfp, &MainWindow::btnsearchfp};
-    (window.*commands[command])();
+    switch (command) {
+    case 0:
+        window.btnopen();
+        break;
+    case 1:
+        window.btnclose();
+        break;
+    case 2:
+        window.btnviewfinger();
+        break;
+    case 3:
+        window.btnenrollfp();
+        break;
+    case 4:
+        window.btndelfp();
+        break;
+    default:
+        window.btnsearchfp();
+        break;
+    }
     QLabel *status = nullptr;
     for (QLabel *label : window.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
         status = label != window.f_finger ? label : status;
