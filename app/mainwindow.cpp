@@ -85,6 +85,9 @@ MainWindow::MainWindow(QWidget *parent)
     lable_status->setText("");
 
     listView = new QListView(this);
+    // The delegate paints a card under the pointer; the view only tracks the
+    // row under the pointer when its viewport receives hover events.
+    listView->viewport()->setAttribute(Qt::WA_Hover);
     auto *pItemDelegate = new MuItemDelegate(this);
     listView->setItemDelegate(pItemDelegate);
     listView->setGeometry(272, 180, 200, 110);

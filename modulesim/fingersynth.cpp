@@ -133,7 +133,7 @@ std::unique_ptr<Master> growMaster(int finger)
     for (int y = 0; y < kMasterHeight; ++y) {
         for (int x = 0; x < kMasterWidth; ++x) {
             const double theta
-                = 0.5 * (std::atan2(y - deltaY, x - deltaX) - std::atan2(y - coreY, x - coreX))
+                = 0.5 * (std::atan2(y - coreY, x - coreX) - std::atan2(y - deltaY, x - deltaX))
                 + tilt + 0.12 * wobble.at(x, y);
             const std::size_t i = std::size_t(y) * kMasterWidth + std::size_t(x);
             cosT[i] = float(std::cos(theta));

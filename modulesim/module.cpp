@@ -78,6 +78,18 @@ Module::Module()
     m_autopilot = envInt("VYRSIM_AUTOPILOT", 1) != 0;
     m_autopilotFinger = std::max(1, envInt("VYRSIM_FINGER", 1));
     m_autopilotStart = std::chrono::steady_clock::now();
+    // A module that already holds templates of the autopilot's finger, e.g. "3,12,40".
+    if (const char *ids = std::getenv("VYRSIM_TEMPLATES")) {
+        for (const char *p = ids; *p;) {
+            char *end = nullptr;
+            const long id = std::strtol(p, &end, 10);
+            if (end == p)
+                break;
+            if (id >= 0 && id < m_capacity)
+                m_store[std::size_t(id)] = Feature {m_autopilotFinger, 0, 0, true};
+            p = *end == ',' ? end + 1 : end;
+        }
+    }
 }
 
 void Module::resetForTest()

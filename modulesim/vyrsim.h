@@ -15,6 +15,7 @@
  *   VYRSIM_DELAY_MS=n    each image request and each upload takes n ms (default 30)
  *   VYRSIM_AUTOPILOT=0   no operator presses a finger by itself (default 1)
  *   VYRSIM_FINGER=n      the finger the autopilot presses (default 1)
+ *   VYRSIM_TEMPLATES=3,12,40  templates of that finger already stored under these IDs
  */
 
 #ifdef __cplusplus
