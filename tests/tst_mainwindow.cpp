@@ -87,6 +87,7 @@ private slots:
     void framesShownWholeAndInOrder();
     void commandsRefusedDuringRun();
     void closingWindowDuringRun();
+    void closeWhileWindowIsBehind();
 
 private:
     std::unique_ptr<MainWindow> m_window;
@@ -485,6 +486,23 @@ void tst_MainWindow::closingWindowDuringRun()
     operatorHand.join();
     QCOMPARE(SimControl::instance().calls().filter("VYRGetImage").size(), 1);
     QCOMPARE(HandOver::instance().inFlight(), 0);
+}
+
+// Every hand-over slot is still held by reports the window has not taken
+// when the close command blocks in its wait: the close run must not wait
+// for a slot the waiting window cannot give back.
+void tst_MainWindow::closeWhileWindowIsBehind()
+{
+    MainWindow &window = *m_window;
+    window.btnopen();
+    QTRY_VERIFY(idle(window));
+    const unsigned char untaken = 0;
+    for (int i = 0; i < HandOver::kSlots; ++i)
+        HandOver::instance().post(&untaken, 1);
+    window.btnclose(); // returns only once the close run has
+    QVERIFY(!window.worker()->busy());
+    QTRY_COMPARE(m_pilot->alerts.last(), QString("提示|关闭设备成功"));
+    HandOver::instance().discardAll();
 }
 
 QTEST_MAIN(tst_MainWindow)
