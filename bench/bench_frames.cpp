@@ -59,7 +59,8 @@ void bench_Frames::captureRun()
     QCOMPARE(reinterpret_cast<Open>(module.resolve("VYROpenDeviceEx"))(hHandle, 2, nullptr, 2, 0),
              0);
     isopenok = true;
-    QBENCHMARK {
+    QBENCHMARK
+    {
         worker->fviewfinger();
         worker->start();
         while (worker->busy())
