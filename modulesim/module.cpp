@@ -188,6 +188,14 @@ int Module::stored(int id) const
     return m_store[std::size_t(id)].finger;
 }
 
+template<typename Body> int Module::onDevice(int h, int addr, Body body)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (const int rc = deviceCheck(h, addr))
+        return rc;
+    return body();
+}
+
 int Module::deviceCheck(int h, int addr) const
 {
     if (!m_attached || !m_open || h != m_handle)
@@ -270,13 +278,12 @@ int Module::close(int h)
 
 int Module::verifyPassword(int h, int addr, const unsigned char *password)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    if (!password)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    const unsigned char factory[4] = {0, 0, 0, 0};
-    return std::memcmp(password, factory, 4) == 0 ? VYRSIM_OK : VYRSIM_ERR_PASSWORD;
+    return onDevice(h, addr, [&] {
+        if (!password)
+            return VYRSIM_ERR_BAD_ARGUMENT;
+        const unsigned char factory[4] = {0, 0, 0, 0};
+        return std::memcmp(password, factory, 4) == 0 ? VYRSIM_OK : VYRSIM_ERR_PASSWORD;
+    });
 }
 
 int Module::getImage(int h, int addr)
@@ -327,246 +334,231 @@ int Module::upImage(int h, int addr, unsigned char *image, int *length)
 
 int Module::genChar(int h, int addr, int buffer)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    if (buffer < 0 || buffer >= kBuffers)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    if (!m_imageFinger)
-        return VYRSIM_ERR_FEATURE;
-    m_buffers[std::size_t(buffer)] = Feature {m_imageFinger, m_imagePress, 0, false};
-    return VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        if (buffer < 0 || buffer >= kBuffers)
+            return VYRSIM_ERR_BAD_ARGUMENT;
+        if (!m_imageFinger)
+            return VYRSIM_ERR_FEATURE;
+        m_buffers[std::size_t(buffer)] = Feature {m_imageFinger, m_imagePress, 0, false};
+        return VYRSIM_OK;
+    });
 }
 
 int Module::match(int h, int addr, int *score)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    if (!score)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    const Feature &a = m_buffers[0];
-    const Feature &b = m_buffers[1];
-    if (a.empty() || b.empty())
-        return VYRSIM_ERR_EMPTY;
-    *score = a.finger == b.finger ? Module::score(a, b) : 0;
-    return a.finger == b.finger ? VYRSIM_OK : VYRSIM_ERR_NO_MATCH;
+    return onDevice(h, addr, [&] {
+        if (!score)
+            return VYRSIM_ERR_BAD_ARGUMENT;
+        const Feature &a = m_buffers[0];
+        const Feature &b = m_buffers[1];
+        if (a.empty() || b.empty())
+            return VYRSIM_ERR_EMPTY;
+        *score = a.finger == b.finger ? Module::score(a, b) : 0;
+        return a.finger == b.finger ? VYRSIM_OK : VYRSIM_ERR_NO_MATCH;
+    });
 }
 
 int Module::search(int h, int addr, int buffer, int start, int count, int *id, int *score)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    if (buffer < 0 || buffer >= kBuffers || !id || !score || start < 0 || count < 1
-        || start >= m_capacity)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    const Feature &probe = m_buffers[std::size_t(buffer)];
-    if (probe.empty())
-        return VYRSIM_ERR_EMPTY;
-    const int end = int(std::min<long long>((long long)start + count, m_capacity));
-    for (int i = start; i < end; ++i) {
-        const Feature &stored = m_store[std::size_t(i)];
-        if (!stored.empty() && stored.finger == probe.finger) {
-            const int s = Module::score(probe, stored);
-            if (s >= kSearchThreshold) {
-                *id = i;
-                *score = s;
-                return VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        if (buffer < 0 || buffer >= kBuffers || !id || !score || start < 0 || count < 1
+            || start >= m_capacity)
+            return VYRSIM_ERR_BAD_ARGUMENT;
+        const Feature &probe = m_buffers[std::size_t(buffer)];
+        if (probe.empty())
+            return VYRSIM_ERR_EMPTY;
+        const int end = int(std::min<long long>((long long)start + count, m_capacity));
+        for (int i = start; i < end; ++i) {
+            const Feature &stored = m_store[std::size_t(i)];
+            if (!stored.empty() && stored.finger == probe.finger) {
+                const int s = Module::score(probe, stored);
+                if (s >= kSearchThreshold) {
+                    *id = i;
+                    *score = s;
+                    return VYRSIM_OK;
+                }
             }
         }
-    }
-    return VYRSIM_ERR_NO_MATCH;
+        return VYRSIM_ERR_NO_MATCH;
+    });
 }
 
 int Module::regModule(int h, int addr)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    const Feature &a = m_buffers[0];
-    const Feature &b = m_buffers[1];
-    if (a.empty() || b.empty())
-        return VYRSIM_ERR_EMPTY;
-    if (a.finger != b.finger)
-        return VYRSIM_ERR_MERGE;
-    const Feature merged {a.finger, a.press, b.press, true};
-    m_buffers[0] = merged;
-    m_buffers[1] = merged;
-    return VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        const Feature &a = m_buffers[0];
+        const Feature &b = m_buffers[1];
+        if (a.empty() || b.empty())
+            return VYRSIM_ERR_EMPTY;
+        if (a.finger != b.finger)
+            return VYRSIM_ERR_MERGE;
+        const Feature merged {a.finger, a.press, b.press, true};
+        m_buffers[0] = merged;
+        m_buffers[1] = merged;
+        return VYRSIM_OK;
+    });
 }
 
 int Module::storeChar(int h, int addr, int buffer, int id)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    if (buffer < 0 || buffer >= kBuffers)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    if (id < 0 || id >= m_capacity)
-        return VYRSIM_ERR_BAD_ID;
-    if (m_buffers[std::size_t(buffer)].empty())
-        return VYRSIM_ERR_EMPTY;
-    m_store[std::size_t(id)] = m_buffers[std::size_t(buffer)];
-    return VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        if (buffer < 0 || buffer >= kBuffers)
+            return VYRSIM_ERR_BAD_ARGUMENT;
+        if (id < 0 || id >= m_capacity)
+            return VYRSIM_ERR_BAD_ID;
+        if (m_buffers[std::size_t(buffer)].empty())
+            return VYRSIM_ERR_EMPTY;
+        m_store[std::size_t(id)] = m_buffers[std::size_t(buffer)];
+        return VYRSIM_OK;
+    });
 }
 
 int Module::loadChar(int h, int addr, int buffer, int id)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    if (buffer < 0 || buffer >= kBuffers)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    if (id < 0 || id >= m_capacity)
-        return VYRSIM_ERR_BAD_ID;
-    if (m_store[std::size_t(id)].empty())
-        return VYRSIM_ERR_EMPTY;
-    m_buffers[std::size_t(buffer)] = m_store[std::size_t(id)];
-    return VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        if (buffer < 0 || buffer >= kBuffers)
+            return VYRSIM_ERR_BAD_ARGUMENT;
+        if (id < 0 || id >= m_capacity)
+            return VYRSIM_ERR_BAD_ID;
+        if (m_store[std::size_t(id)].empty())
+            return VYRSIM_ERR_EMPTY;
+        m_buffers[std::size_t(buffer)] = m_store[std::size_t(id)];
+        return VYRSIM_OK;
+    });
 }
 
 int Module::upChar(int h, int addr, int buffer, unsigned char *data, int *length)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    if (buffer < 0 || buffer >= kBuffers || !data || !length)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    const Feature &f = m_buffers[std::size_t(buffer)];
-    if (f.empty())
-        return VYRSIM_ERR_EMPTY;
-    const int n = m_charLength;
-    std::memcpy(data, kCharMagic, 4);
-    data[4] = f.merged ? 1 : 0;
-    putInt(data + 5, unsigned(f.finger));
-    putInt(data + 9, f.press);
-    putInt(data + 13, f.secondPress);
-    // The body stands for the minutiae: fixed for the finger, as a real one would be.
-    for (int i = 17; i < n - 2; ++i)
-        data[i]
-            = static_cast<unsigned char>(scramble(std::uint64_t(f.finger) * 131u + unsigned(i)));
-    const unsigned sum = checksum(data, n - 2);
-    data[n - 2] = static_cast<unsigned char>(sum >> 8);
-    data[n - 1] = static_cast<unsigned char>(sum);
-    *length = n;
-    return VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        if (buffer < 0 || buffer >= kBuffers || !data || !length)
+            return VYRSIM_ERR_BAD_ARGUMENT;
+        const Feature &f = m_buffers[std::size_t(buffer)];
+        if (f.empty())
+            return VYRSIM_ERR_EMPTY;
+        const int n = m_charLength;
+        std::memcpy(data, kCharMagic, 4);
+        data[4] = f.merged ? 1 : 0;
+        putInt(data + 5, unsigned(f.finger));
+        putInt(data + 9, f.press);
+        putInt(data + 13, f.secondPress);
+        // The body stands for the minutiae: fixed for the finger, as a real one would be.
+        for (int i = 17; i < n - 2; ++i)
+            data[i] = static_cast<unsigned char>(
+                scramble(std::uint64_t(f.finger) * 131u + unsigned(i)));
+        const unsigned sum = checksum(data, n - 2);
+        data[n - 2] = static_cast<unsigned char>(sum >> 8);
+        data[n - 1] = static_cast<unsigned char>(sum);
+        *length = n;
+        return VYRSIM_OK;
+    });
 }
 
 int Module::downChar(int h, int addr, int buffer, const unsigned char *data, int length)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    if (buffer < 0 || buffer >= kBuffers || !data || length != m_charLength)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    const unsigned sum = checksum(data, length - 2);
-    if (std::memcmp(data, kCharMagic, 4) != 0 || data[length - 2] != ((sum >> 8) & 0xff)
-        || data[length - 1] != (sum & 0xff) || getInt(data + 5) == 0)
-        return VYRSIM_ERR_FEATURE;
-    m_buffers[std::size_t(buffer)]
-        = Feature {int(getInt(data + 5)), getInt(data + 9), getInt(data + 13), data[4] != 0};
-    return VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        if (buffer < 0 || buffer >= kBuffers || !data || length != m_charLength)
+            return VYRSIM_ERR_BAD_ARGUMENT;
+        const unsigned sum = checksum(data, length - 2);
+        if (std::memcmp(data, kCharMagic, 4) != 0 || data[length - 2] != ((sum >> 8) & 0xff)
+            || data[length - 1] != (sum & 0xff) || getInt(data + 5) == 0)
+            return VYRSIM_ERR_FEATURE;
+        m_buffers[std::size_t(buffer)]
+            = Feature {int(getInt(data + 5)), getInt(data + 9), getInt(data + 13), data[4] != 0};
+        return VYRSIM_OK;
+    });
 }
 
 int Module::delChar(int h, int addr, int id, int count)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    if (count < 1)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    if (id < 0 || (long long)id + count > m_capacity)
-        return VYRSIM_ERR_BAD_ID;
-    std::fill_n(m_store.begin() + id, count, Feature {});
-    return VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        if (count < 1)
+            return VYRSIM_ERR_BAD_ARGUMENT;
+        if (id < 0 || (long long)id + count > m_capacity)
+            return VYRSIM_ERR_BAD_ID;
+        std::fill_n(m_store.begin() + id, count, Feature {});
+        return VYRSIM_OK;
+    });
 }
 
 int Module::empty(int h, int addr)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    std::fill(m_store.begin(), m_store.end(), Feature {});
-    return VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        std::fill(m_store.begin(), m_store.end(), Feature {});
+        return VYRSIM_OK;
+    });
 }
 
 int Module::readParTable(int h, int addr, unsigned char *table)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    if (!table)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    // Status register, sensor type, capacity, security level, address,
-    // packet size code and baud rate factor, each big-endian.
-    const unsigned char parameters[16] = {0x00,
-                                          0x00,
-                                          0x00,
-                                          0x09,
-                                          static_cast<unsigned char>(m_capacity >> 8),
-                                          static_cast<unsigned char>(m_capacity),
-                                          0x00,
-                                          0x03,
-                                          0xff,
-                                          0xff,
-                                          0xff,
-                                          0xff,
-                                          0x00,
-                                          0x02,
-                                          0x00,
-                                          0x06};
-    std::memcpy(table, parameters, sizeof parameters);
-    return VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        if (!table)
+            return VYRSIM_ERR_BAD_ARGUMENT;
+        // Status register, sensor type, capacity, security level, address,
+        // packet size code and baud rate factor, each big-endian.
+        const unsigned char parameters[16] = {0x00,
+                                              0x00,
+                                              0x00,
+                                              0x09,
+                                              static_cast<unsigned char>(m_capacity >> 8),
+                                              static_cast<unsigned char>(m_capacity),
+                                              0x00,
+                                              0x03,
+                                              0xff,
+                                              0xff,
+                                              0xff,
+                                              0xff,
+                                              0x00,
+                                              0x02,
+                                              0x00,
+                                              0x06};
+        std::memcpy(table, parameters, sizeof parameters);
+        return VYRSIM_OK;
+    });
 }
 
 int Module::templateNum(int h, int addr, int *count)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    if (!count)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    *count = int(
-        std::count_if(m_store.begin(), m_store.end(), [](const Feature &f) { return !f.empty(); }));
-    return VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        if (!count)
+            return VYRSIM_ERR_BAD_ARGUMENT;
+        *count = int(std::count_if(m_store.begin(), m_store.end(),
+                                   [](const Feature &f) { return !f.empty(); }));
+        return VYRSIM_OK;
+    });
 }
 
 int Module::readIndexTable(int h, int addr, int page, unsigned char *bits)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    if (page < 0 || page >= kIndexPages || !bits)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    // Bit j of byte i stands for ID 256 * page + 8 * i + j, least significant bit first.
-    std::memset(bits, 0, kIndexPageBytes);
-    for (int i = 0; i < kIndexPageBytes * 8; ++i) {
-        const int id = page * kIndexPageBytes * 8 + i;
-        if (id < m_capacity && !m_store[std::size_t(id)].empty())
-            bits[i / 8] = static_cast<unsigned char>(bits[i / 8] | (1u << (i % 8)));
-    }
-    return VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        if (page < 0 || page >= kIndexPages || !bits)
+            return VYRSIM_ERR_BAD_ARGUMENT;
+        // Bit j of byte i stands for ID 256 * page + 8 * i + j, least significant bit first.
+        std::memset(bits, 0, kIndexPageBytes);
+        for (int i = 0; i < kIndexPageBytes * 8; ++i) {
+            const int id = page * kIndexPageBytes * 8 + i;
+            if (id < m_capacity && !m_store[std::size_t(id)].empty())
+                bits[i / 8] = static_cast<unsigned char>(bits[i / 8] | (1u << (i % 8)));
+        }
+        return VYRSIM_OK;
+    });
 }
 
 int Module::randomData(int h, int addr, unsigned char *data)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    if (!data)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    m_random = scramble(m_random + 0x9e3779b97f4a7c15ULL);
-    putInt(data, unsigned(m_random));
-    return VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        if (!data)
+            return VYRSIM_ERR_BAD_ARGUMENT;
+        m_random = scramble(m_random + 0x9e3779b97f4a7c15ULL);
+        putInt(data, unsigned(m_random));
+        return VYRSIM_OK;
+    });
 }
 
 int Module::userDefine(int h, int addr, int port, int level)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    return port < 0 || port > 1 || level < 0 || level > 1 ? VYRSIM_ERR_BAD_ARGUMENT : VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        return port < 0 || port > 1 || level < 0 || level > 1 ? VYRSIM_ERR_BAD_ARGUMENT : VYRSIM_OK;
+    });
 }
 
 int Module::setCharLen(int length)
@@ -589,24 +581,22 @@ int Module::getCharLen(int *length)
 
 int Module::readInfo(int h, int addr, int page, unsigned char *data)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    if (page < 0 || page >= kNotepadPages || !data)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    std::memcpy(data, m_notepad[std::size_t(page)].data(), kNotepadPageBytes);
-    return VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        if (page < 0 || page >= kNotepadPages || !data)
+            return VYRSIM_ERR_BAD_ARGUMENT;
+        std::memcpy(data, m_notepad[std::size_t(page)].data(), kNotepadPageBytes);
+        return VYRSIM_OK;
+    });
 }
 
 int Module::writeInfo(int h, int addr, int page, const unsigned char *data)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (const int rc = deviceCheck(h, addr))
-        return rc;
-    if (page < 0 || page >= kNotepadPages || !data)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    std::memcpy(m_notepad[std::size_t(page)].data(), data, kNotepadPageBytes);
-    return VYRSIM_OK;
+    return onDevice(h, addr, [&] {
+        if (page < 0 || page >= kNotepadPages || !data)
+            return VYRSIM_ERR_BAD_ARGUMENT;
+        std::memcpy(m_notepad[std::size_t(page)].data(), data, kNotepadPageBytes);
+        return VYRSIM_OK;
+    });
 }
 
 } // namespace vyrsim

@@ -82,6 +82,8 @@ public:
 private:
     Module();
 
+    // Runs `body` under the lock once the device is open and h and addr are right.
+    template<typename Body> int onDevice(int h, int addr, Body body);
     int deviceCheck(int h, int addr) const; // with m_mutex held
     int sensorFinger(); // with m_mutex held
     void pace() const;
