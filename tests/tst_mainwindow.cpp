@@ -79,8 +79,6 @@ private slots:
 
     void imageShownPixelForPixel();
     void imageSqueezedToLabel();
-    void imageGreyLevels_data();
-    void imageGreyLevels();
     void imageNothingToShow_data();
     void imageNothingToShow();
 
@@ -359,24 +357,6 @@ void tst_MainWindow::imageSqueezedToLabel()
     QVERIFY(qGray(image.pixel(128, 0)) <= 2);
     QVERIFY(qGray(image.pixel(128, 287)) >= 253);
     QVERIFY(qAbs(qGray(image.pixel(128, 144)) - 144 * 360 / 288 * 255 / 359) <= 3);
-}
-
-void tst_MainWindow::imageGreyLevels_data()
-{
-    QTest::addColumn<int>("level");
-    QTest::newRow("black") << 0;
-    QTest::newRow("grey") << 128;
-    QTest::newRow("white") << 255;
-}
-
-void tst_MainWindow::imageGreyLevels()
-{
-    QFETCH(int, level);
-    QVector<unsigned char> frame(256 * 288, static_cast<unsigned char>(level));
-    m_window->Showfinger(frame.data(), 256, 288);
-    const QImage image = shown(*m_window);
-    QCOMPARE(image.pixel(0, 0), qRgb(level, level, level));
-    QCOMPARE(image.pixel(255, 287), qRgb(level, level, level));
 }
 
 void tst_MainWindow::imageNothingToShow_data()
