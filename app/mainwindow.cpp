@@ -50,35 +50,25 @@ MainWindow::MainWindow(QWidget *parent)
     f_finger->setMaximumSize(kImageWidth, kImageHeight);
     Showlogo();
 
-    btn_opendevice = new QPushButton(this);
-    btn_opendevice->setGeometry(QRect(mleft, mtop, mwidth, mheight));
-    btn_opendevice->setText("打开设备");
-    connect(btn_opendevice, SIGNAL(clicked(bool)), this, SLOT(btnopen()));
-
-    btn_closedevice = new QPushButton(this);
-    btn_closedevice->setGeometry(QRect(mleft + mwidth + mstop1, mtop, mwidth, mheight));
-    btn_closedevice->setText("关闭设备");
-    connect(btn_closedevice, SIGNAL(clicked(bool)), this, SLOT(btnclose()));
-
-    btn_getimage = new QPushButton(this);
-    btn_getimage->setGeometry(QRect(mleft, mtop + mstop2, mwidth, mheight));
-    btn_getimage->setText("连续采图");
-    connect(btn_getimage, SIGNAL(clicked(bool)), this, SLOT(btnviewfinger()));
-
-    btn_enrollfp = new QPushButton(this);
-    btn_enrollfp->setGeometry(QRect(mleft, mtop + 2 * mstop2, mwidth, mheight));
-    btn_enrollfp->setText("注册指纹");
-    connect(btn_enrollfp, SIGNAL(clicked(bool)), this, SLOT(btnenrollfp()));
-
-    btn_delfp = new QPushButton(this);
-    btn_delfp->setGeometry(QRect(mleft + mwidth + mstop1, mtop + 2 * mstop2, mwidth, mheight));
-    btn_delfp->setText("删除指纹");
-    connect(btn_delfp, SIGNAL(clicked(bool)), this, SLOT(btndelfp()));
-
-    btn_searchfp = new QPushButton(this);
-    btn_searchfp->setGeometry(QRect(mleft, mtop + 3 * mstop2, mwidth, mheight));
-    btn_searchfp->setText("搜索指纹");
-    connect(btn_searchfp, SIGNAL(clicked(bool)), this, SLOT(btnsearchfp()));
+    auto makeButton = [this](const QString &text, const QRect &geometry, const char *slot) {
+        auto *button = new QPushButton(this);
+        button->setGeometry(geometry);
+        button->setText(text);
+        connect(button, SIGNAL(clicked(bool)), this, slot);
+        return button;
+    };
+    btn_opendevice = makeButton("打开设备", QRect(mleft, mtop, mwidth, mheight), SLOT(btnopen()));
+    btn_closedevice = makeButton("关闭设备", QRect(mleft + mwidth + mstop1, mtop, mwidth, mheight),
+                                 SLOT(btnclose()));
+    btn_getimage = makeButton("连续采图", QRect(mleft, mtop + mstop2, mwidth, mheight),
+                              SLOT(btnviewfinger()));
+    btn_enrollfp = makeButton("注册指纹", QRect(mleft, mtop + 2 * mstop2, mwidth, mheight),
+                              SLOT(btnenrollfp()));
+    btn_delfp
+        = makeButton("删除指纹", QRect(mleft + mwidth + mstop1, mtop + 2 * mstop2, mwidth, mheight),
+                     SLOT(btndelfp()));
+    btn_searchfp = makeButton("搜索指纹", QRect(mleft, mtop + 3 * mstop2, mwidth, mheight),
+                              SLOT(btnsearchfp()));
 
     lable_status = new QLabel(this);
     lable_status->setGeometry(10, 290, 450, 22);

@@ -50,6 +50,9 @@ SThread::~SThread()
     stop();
 }
 
+// Each pointer takes the symbol of its own name; a missing one stays null.
+#define BIND(entry) entry = reinterpret_cast<Q_##entry>(qlib->resolve(#entry))
+
 void SThread::Loadso()
 {
     const QString path = QCoreApplication::applicationDirPath() + "/" + "lib/libvyr_uos.so";
@@ -59,36 +62,36 @@ void SThread::Loadso()
     if (!qlib->load() || !qlib->isLoaded())
         return;
 
-    VYR_SETPATH = reinterpret_cast<Q_VYR_SETPATH>(qlib->resolve("VYR_SETPATH"));
-    VYR_MODE = reinterpret_cast<Q_VYR_MODE>(qlib->resolve("VYR_MODE"));
-    VYR_Delaytime = reinterpret_cast<Q_VYR_Delaytime>(qlib->resolve("VYR_Delaytime"));
-    VYROpenDeviceEx = reinterpret_cast<Q_VYROpenDeviceEx>(qlib->resolve("VYROpenDeviceEx"));
-    VYRCloseDeviceEx = reinterpret_cast<Q_VYRCloseDeviceEx>(qlib->resolve("VYRCloseDeviceEx"));
-    VYRVfyPwd = reinterpret_cast<Q_VYRVfyPwd>(qlib->resolve("VYRVfyPwd"));
-    VYRGetImage = reinterpret_cast<Q_VYRGetImage>(qlib->resolve("VYRGetImage"));
-    VYRUpImage = reinterpret_cast<Q_VYRUpImage>(qlib->resolve("VYRUpImage"));
-    VYRGenChar = reinterpret_cast<Q_VYRGenChar>(qlib->resolve("VYRGenChar"));
-    VYRMatch = reinterpret_cast<Q_VYRMatch>(qlib->resolve("VYRMatch"));
-    VYRSearch = reinterpret_cast<Q_VYRSearch>(qlib->resolve("VYRSearch"));
-    VYRRegModule = reinterpret_cast<Q_VYRRegModule>(qlib->resolve("VYRRegModule"));
-    VYRStoreChar = reinterpret_cast<Q_VYRStoreChar>(qlib->resolve("VYRStoreChar"));
-    VYRLoadChar = reinterpret_cast<Q_VYRLoadChar>(qlib->resolve("VYRLoadChar"));
-    VYRUpChar = reinterpret_cast<Q_VYRUpChar>(qlib->resolve("VYRUpChar"));
-    VYRDownChar = reinterpret_cast<Q_VYRDownChar>(qlib->resolve("VYRDownChar"));
-    VYRDelChar = reinterpret_cast<Q_VYRDelChar>(qlib->resolve("VYRDelChar"));
-    VYREmpty = reinterpret_cast<Q_VYREmpty>(qlib->resolve("VYREmpty"));
-    VYRReadParTable = reinterpret_cast<Q_VYRReadParTable>(qlib->resolve("VYRReadParTable"));
-    VYRTemplateNum = reinterpret_cast<Q_VYRTemplateNum>(qlib->resolve("VYRTemplateNum"));
-    VYRReadIndexTable = reinterpret_cast<Q_VYRReadIndexTable>(qlib->resolve("VYRReadIndexTable"));
-    VYRGetRandomData = reinterpret_cast<Q_VYRGetRandomData>(qlib->resolve("VYRGetRandomData"));
-    VYRDoUserDefine = reinterpret_cast<Q_VYRDoUserDefine>(qlib->resolve("VYRDoUserDefine"));
-    VYRSetCharLen = reinterpret_cast<Q_VYRSetCharLen>(qlib->resolve("VYRSetCharLen"));
-    VYRGetCharLen = reinterpret_cast<Q_VYRGetCharLen>(qlib->resolve("VYRGetCharLen"));
-    VYRImgData2BMP = reinterpret_cast<Q_VYRImgData2BMP>(qlib->resolve("VYRImgData2BMP"));
-    VYRGetImgDataFromBMP
-        = reinterpret_cast<Q_VYRGetImgDataFromBMP>(qlib->resolve("VYRGetImgDataFromBMP"));
-    VYRReadInfo = reinterpret_cast<Q_VYRReadInfo>(qlib->resolve("VYRReadInfo"));
-    VYRWriteInfo = reinterpret_cast<Q_VYRWriteInfo>(qlib->resolve("VYRWriteInfo"));
+    BIND(VYR_SETPATH);
+    BIND(VYR_MODE);
+    BIND(VYR_Delaytime);
+    BIND(VYROpenDeviceEx);
+    BIND(VYRCloseDeviceEx);
+    BIND(VYRVfyPwd);
+    BIND(VYRGetImage);
+    BIND(VYRUpImage);
+    BIND(VYRGenChar);
+    BIND(VYRMatch);
+    BIND(VYRSearch);
+    BIND(VYRRegModule);
+    BIND(VYRStoreChar);
+    BIND(VYRLoadChar);
+    BIND(VYRUpChar);
+    BIND(VYRDownChar);
+    BIND(VYRDelChar);
+    BIND(VYREmpty);
+    BIND(VYRReadParTable);
+    BIND(VYRTemplateNum);
+    BIND(VYRReadIndexTable);
+    BIND(VYRGetRandomData);
+    BIND(VYRDoUserDefine);
+    BIND(VYRSetCharLen);
+    BIND(VYRGetCharLen);
+    BIND(VYRImgData2BMP);
+    BIND(VYRGetImgDataFromBMP);
+    BIND(VYRReadInfo);
+    BIND(VYRWriteInfo);
+#undef BIND
 
     isdllok = true;
 }
