@@ -166,18 +166,19 @@ std::unique_ptr<Master> growMaster(int finger)
         return top + (bottom - top) * fy;
     };
 
-    constexpr int kAlong = 3; // taps on each side, along the ridges, 2 pixels apart
+    constexpr int kAlong = 7; // taps on each side, along the ridges, a pixel apart
     std::array<float, kAlong + 1> smooth {};
     for (int k = 0; k <= kAlong; ++k)
-        smooth[std::size_t(k)] = float(std::exp(-(k * k) / (2.0 * 1.6 * 1.6)));
+        smooth[std::size_t(k)] = float(std::exp(-(k * k) / (2.0 * 3.4 * 3.4)));
 
     for (int pass = 0; pass < 8; ++pass) {
-        // Along the ridges: smoothing over a dozen pixels keeps them continuous.
+        // Along the ridges: smoothing over a dozen pixels keeps them continuous. The taps
+        // are a pixel apart, or a pattern alternating from pixel to pixel would pass.
         for (int y = 0; y < kMasterHeight; ++y) {
             for (int x = 0; x < kMasterWidth; ++x) {
                 const std::size_t i = std::size_t(y) * kMasterWidth + std::size_t(x);
-                const double c = cosT[i] * 2.0;
-                const double s = sinT[i] * 2.0;
+                const double c = cosT[i];
+                const double s = sinT[i];
                 float sum = smooth[0] * a[i];
                 for (int k = 1; k <= kAlong; ++k)
                     sum += smooth[std::size_t(k)]
