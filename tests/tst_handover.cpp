@@ -83,7 +83,7 @@ void tst_HandOver::workerWaitsForSlots()
     });
     std::size_t taken = 0;
     while (taken < kReports) {
-        QTRY_VERIFY(count > int(taken));
+        QTRY_VERIFY_WITH_TIMEOUT(count > int(taken), 60000);
         unsigned char *slot = nullptr;
         {
             const std::lock_guard<std::mutex> lock(mutex);

@@ -199,20 +199,20 @@ void tst_MainWindow::openAndClose()
 {
     MainWindow &window = *m_window;
     QTest::mouseClick(button(window, "打开设备"), Qt::LeftButton);
-    QTRY_VERIFY(idle(window));
+    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
     QCOMPARE(m_pilot->alerts, QStringList({"提示|打开设备成功"}));
     for (const QString &text : kButtons)
         QVERIFY(button(window, text)->isEnabled());
 
     SimControl::instance().setFinger(1);
     QTest::mouseClick(button(window, "连续采图"), Qt::LeftButton);
-    QTRY_VERIFY(idle(window));
+    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
     QCOMPARE(statusLine(window)->text(), QString("获取图像成功"));
     const QImage finger = shown(window);
 
     QTest::mouseClick(button(window, "关闭设备"), Qt::LeftButton);
     QVERIFY(shown(window) != finger); // the idle picture, at once
-    QTRY_VERIFY(idle(window));
+    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
     QCOMPARE(m_pilot->alerts, QStringList({"提示|打开设备成功", "提示|关闭设备成功"}));
     QVERIFY(SimControl::instance().calls().contains(
         QStringLiteral("VYRCloseDeviceEx(%1) = 0").arg(hHandle[0])));
@@ -226,7 +226,7 @@ void tst_MainWindow::closeWithoutDevice()
     QVERIFY(shown(window).isNull());
     QTest::mouseClick(button(window, "关闭设备"), Qt::LeftButton);
     QVERIFY(!shown(window).isNull()); // the idle picture came back before any report
-    QTRY_VERIFY(idle(window));
+    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
     QCOMPARE(statusLine(window)->text(), QString("请先打开设备"));
     QCOMPARE(SimControl::instance().calls(), QStringList());
     QVERIFY(m_pilot->alerts.isEmpty());
@@ -238,7 +238,7 @@ void tst_MainWindow::openWithoutModule()
     MainWindow &window = *m_window;
     SimControl::instance().setAttached(false);
     window.btnopen();
-    QTRY_VERIFY(idle(window));
+    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
     QCOMPARE(m_pilot->alerts, QStringList({"提示|打开设备失败"}));
     QCOMPARE(statusLine(window)->text(), QString("请先打开设备"));
     QVERIFY(window.findChild<QListView *>()->model() != nullptr);
@@ -251,13 +251,13 @@ void tst_MainWindow::closeFailureIsReported()
 {
     MainWindow &window = *m_window;
     window.btnopen();
-    QTRY_VERIFY(idle(window));
+    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
     SimControl::instance().fail("VYRCloseDeviceEx", 1, 1, 3);
     window.btnclose();
-    QTRY_VERIFY(idle(window));
+    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
     QCOMPARE(m_pilot->alerts.last(), QString("提示|关闭设备失败"));
     window.btnviewfinger();
-    QTRY_VERIFY(idle(window));
+    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
     QCOMPARE(statusLine(window)->text(), QString("请先打开设备"));
 }
 
@@ -297,7 +297,7 @@ void tst_MainWindow::idPrompt()
     QFETCH(QString, id);
     MainWindow &window = *m_window;
     window.btnopen();
-    QTRY_VERIFY(idle(window));
+    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
     SimControl::instance().clearCalls();
     statusLine(window)->clear();
 
@@ -316,7 +316,7 @@ void tst_MainWindow::idPrompt()
             for (const QString &text : kButtons)
                 QVERIFY(button(window, text)->isEnabled());
         } else {
-            QTRY_VERIFY(idle(window));
+            QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
             QCOMPARE(enrollid, id.toInt());
         }
     }
@@ -386,7 +386,7 @@ void tst_MainWindow::framesShownWholeAndInOrder()
 {
     MainWindow &window = *m_window;
     window.btnopen();
-    QTRY_VERIFY(idle(window));
+    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
     SimControl::instance().setFrameMode(VYRSIM_FRAMES_COUNTER);
     connect(
         window.worker(), &SThread::SShowfinger, window.worker(),
@@ -409,7 +409,7 @@ void tst_MainWindow::framesShownWholeAndInOrder()
         Qt::QueuedConnection);
     for (int run = 0; run < 5; ++run) {
         window.btnviewfinger();
-        QTRY_VERIFY(idle(window));
+        QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
     }
     QCOMPARE(levels.size(), 100);
     for (int i = 0; i < 100; ++i)
@@ -420,10 +420,10 @@ void tst_MainWindow::commandsRefusedDuringRun()
 {
     MainWindow &window = *m_window;
     window.btnopen();
-    QTRY_VERIFY(idle(window));
+    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
     SimControl::instance().gate("VYRGetImage", true);
     window.btnviewfinger();
-    QTRY_COMPARE(SimControl::instance().gateWaiting(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(SimControl::instance().gateWaiting(), 1, 60000);
     SimControl::instance().clearCalls();
     m_pilot->answers << "5"
                      << "5";
@@ -440,7 +440,7 @@ void tst_MainWindow::commandsRefusedDuringRun()
 
     SimControl::instance().setFinger(1);
     SimControl::instance().gate("VYRGetImage", false);
-    QTRY_VERIFY(idle(window));
+    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
     QCOMPARE(statusLine(window)->text(), QString("获取图像成功"));
     const QStringList calls = SimControl::instance().calls();
     QVERIFY(calls.filter(QRegularExpression("^VYR(?!GetImage|UpImage)")).isEmpty());
@@ -452,10 +452,10 @@ void tst_MainWindow::commandsRefusedDuringRun()
 void tst_MainWindow::closingWindowDuringRun()
 {
     m_window->btnopen();
-    QTRY_VERIFY(idle(*m_window));
+    QTRY_VERIFY_WITH_TIMEOUT(idle(*m_window), 60000);
     SimControl::instance().gate("VYRGetImage", true);
     m_window->btnviewfinger();
-    QTRY_COMPARE(SimControl::instance().gateWaiting(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(SimControl::instance().gateWaiting(), 1, 60000);
     SimControl::instance().clearCalls();
     std::thread operatorHand([] {
         while (m_option.load() != OpIdle)
@@ -475,13 +475,13 @@ void tst_MainWindow::closeWhileWindowIsBehind()
 {
     MainWindow &window = *m_window;
     window.btnopen();
-    QTRY_VERIFY(idle(window));
+    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
     const unsigned char untaken = 0;
     for (int i = 0; i < HandOver::kSlots; ++i)
         HandOver::instance().post(&untaken, 1);
     window.btnclose(); // returns only once the close run has
     QVERIFY(!window.worker()->busy());
-    QTRY_COMPARE(m_pilot->alerts.last(), QString("提示|关闭设备成功"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_pilot->alerts.last(), QString("提示|关闭设备成功"), 60000);
     HandOver::instance().discardAll();
 }
 

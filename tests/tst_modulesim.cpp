@@ -517,7 +517,7 @@ void tst_ModuleSim::gateHoldsCalls()
     QCOMPARE(vyrsim_gate("VYRGetImage", 1), 0);
     std::atomic<int> result {-100};
     std::thread caller([&] { result = VYRGetImage(h, kAddr); });
-    QTRY_COMPARE(vyrsim_gate_waiting(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(vyrsim_gate_waiting(), 1, 60000);
     QCOMPARE(result.load(), -100);
     vyrsim_gate("VYRGetImage", 0);
     caller.join();

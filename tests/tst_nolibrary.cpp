@@ -76,8 +76,8 @@ void tst_NoLibrary::everyCommandEndsWithLibraryMissing()
     QLabel *status = nullptr;
     for (QLabel *label : window.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
         status = label != window.f_finger ? label : status;
-    QTRY_COMPARE(status->text(), QString("找不到动态库"));
-    QTRY_VERIFY(!window.worker()->busy());
+    QTRY_COMPARE_WITH_TIMEOUT(status->text(), QString("找不到动态库"), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.worker()->busy(), 60000);
     QCoreApplication::sendPostedEvents();
     QVERIFY(seen.isEmpty());
     for (QPushButton *b : buttons)

@@ -200,7 +200,7 @@ void tst_Operations::enrollWaitsWhileFingerStays()
     harness.worker.fenrollfinger(7);
     harness.worker.start();
     // Far more cycles than the countdown allows: the run is still waiting.
-    QTRY_VERIFY(harness.calls().filter("VYRGetImage").size() > 45);
+    QTRY_VERIFY_WITH_TIMEOUT(harness.calls().filter("VYRGetImage").size() > 45, 60000);
     QVERIFY(harness.worker.busy());
     harness.worker.stop();
     QCoreApplication::sendPostedEvents();

@@ -176,30 +176,30 @@ void tst_TemplateList::followsTheModule()
     module.store(3, 1);
     module.store(40, 2);
     m_window->btnopen();
-    QTRY_VERIFY(idle());
+    QTRY_VERIFY_WITH_TIMEOUT(idle(), 60000);
     QCOMPARE(captions(view()), QStringList({"指纹[3]", "指纹[40]"}));
 
     module.script({1, 1, 0, 1, 1});
     m_pilot->answers << "7";
     m_window->btnenrollfp();
-    QTRY_VERIFY(idle());
+    QTRY_VERIFY_WITH_TIMEOUT(idle(), 60000);
     QCOMPARE(captions(view()), QStringList({"指纹[3]", "指纹[7]", "指纹[40]"}));
 
     m_pilot->answers << "3";
     m_window->btndelfp();
-    QTRY_VERIFY(idle());
+    QTRY_VERIFY_WITH_TIMEOUT(idle(), 60000);
     QCOMPARE(captions(view()), QStringList({"指纹[7]", "指纹[40]"}));
 
     m_window->btnclose();
-    QTRY_VERIFY(idle());
+    QTRY_VERIFY_WITH_TIMEOUT(idle(), 60000);
     QCOMPARE(captions(view()), QStringList());
 
     m_window->btnopen();
-    QTRY_VERIFY(idle());
+    QTRY_VERIFY_WITH_TIMEOUT(idle(), 60000);
     QCOMPARE(captions(view()), QStringList({"指纹[7]", "指纹[40]"}));
     module.setAttached(false);
     m_window->btnopen();
-    QTRY_VERIFY(idle());
+    QTRY_VERIFY_WITH_TIMEOUT(idle(), 60000);
     QCOMPARE(captions(view()), QStringList());
 }
 

@@ -207,7 +207,7 @@ void tst_Worker::workerWaitsForSlowWindow()
         std::this_thread::yield();
     QVERIFY(harness.worker.busy());
     QVERIFY(HandOver::instance().slotCount() <= HandOver::kSlots);
-    QTRY_VERIFY(!harness.worker.busy());
+    QTRY_VERIFY_WITH_TIMEOUT(!harness.worker.busy(), 60000);
     QCoreApplication::sendPostedEvents();
     QCOMPARE(harness.recorder.frames.size(), 20);
     for (int i = 0; i < 20; ++i)
@@ -222,7 +222,7 @@ void tst_Worker::stopEndsRunAtNextTurn()
     SimControl::instance().gate("VYRGetImage", true);
     harness.worker.fviewfinger();
     harness.worker.start();
-    QTRY_COMPARE(SimControl::instance().gateWaiting(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(SimControl::instance().gateWaiting(), 1, 60000);
     std::thread operatorHand([] {
         // Let the request in front of the gate through once stop() has begun.
         while (m_option.load() != OpIdle)
