@@ -201,10 +201,14 @@ void MainWindow::Showfinger(unsigned char *fingerdata, int w, int h)
         f_finger->setPixmap(QPixmap());
         return;
     }
-    QVector<QRgb> grey;
-    grey.reserve(256);
-    for (int i = 0; i < 256; ++i)
-        grey.append(qRgb(i, i, i));
+    // Grey level i shows as (i, i, i); built once, not for every frame.
+    static const QVector<QRgb> grey = [] {
+        QVector<QRgb> table;
+        table.reserve(256);
+        for (int i = 0; i < 256; ++i)
+            table.append(qRgb(i, i, i));
+        return table;
+    }();
     QImage image(fingerdata, w, h, QImage::Format_Indexed8);
     image.setColorTable(grey);
     const QPixmap pixmap = QPixmap::fromImage(image);

@@ -5,11 +5,12 @@
 
 #include "devicestate.h"
 #include "handover.h"
-#include "labelpixmap.h"
 #include "mainwindow.h"
 #include "modalpilot.h"
 #include "simcontrol.h"
 #include "vyrsim.h"
+#include "windowparts.h"
+#include "workerharness.h"
 
 #include <QLabel>
 #include <QListView>
@@ -32,15 +33,6 @@ QPushButton *button(MainWindow &window, const QString &text)
     return nullptr;
 }
 
-QLabel *statusLine(MainWindow &window)
-{
-    for (QLabel *label : window.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (label != window.f_finger)
-            return label;
-    }
-    return nullptr;
-}
-
 QImage shown(const MainWindow &window)
 {
     return labelPixmap(window.f_finger).toImage();
@@ -48,10 +40,7 @@ QImage shown(const MainWindow &window)
 
 bool idle(MainWindow &window)
 {
-    if (window.worker()->busy())
-        return false;
-    QCoreApplication::sendPostedEvents();
-    return true;
+    return settled(*window.worker());
 }
 
 const QStringList kButtons {"打开设备", "关闭设备", "连续采图", "注册指纹", "删除指纹", "搜索指纹"};
@@ -99,10 +88,7 @@ void tst_MainWindow::initTestCase()
 
 void tst_MainWindow::init()
 {
-    SimControl::instance().reset();
-    m_option = OpIdle;
-    isopenok = false;
-    enrollid = 1000;
+    resetModuleAndDevice();
     m_pilot = std::make_unique<ModalPilot>();
     m_window = std::make_unique<MainWindow>();
     m_window->show();
@@ -266,29 +252,27 @@ void tst_MainWindow::idPrompt_data()
     QTest::addColumn<QString>("typed"); // null: the prompt is cancelled
     QTest::addColumn<QString>("id"); // what reaches the module, or empty for nothing
 
-    QTest::newRow("letters") << "abc"
-                             << "";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("cancel") << QString() << "";
-    QTest::newRow("negative") << "-5"
-                              << "";
-    QTest::newRow("in range") << "7"
-                              << "7";
-    QTest::newRow("1500") << "1500"
-                          << "1500";
-    QTest::newRow("2147483647") << "2147483647"
-                                << "2147483647";
-    QTest::newRow("2147483648") << "2147483648"
-                                << "";
-    QTest::newRow("4294967295") << "4294967295"
-                                << "";
-    QTest::newRow("above 4294967295") << "4294967296"
-                                      << "";
-    QTest::newRow("surrounding spaces") << " 12 "
-                                        << "12";
-    QTest::newRow("inner space") << "1 2"
-                                 << "";
+    const struct
+    {
+        const char *tag;
+        QString typed;
+        QString id;
+    } cases[] = {
+        {"letters", "abc", ""},
+        {"empty", "", ""},
+        {"cancel", QString(), ""},
+        {"negative", "-5", ""},
+        {"in range", "7", "7"},
+        {"1500", "1500", "1500"},
+        {"2147483647", "2147483647", "2147483647"},
+        {"2147483648", "2147483648", ""},
+        {"4294967295", "4294967295", ""},
+        {"above 4294967295", "4294967296", ""},
+        {"surrounding spaces", " 12 ", "12"},
+        {"inner space", "1 2", ""},
+    };
+    for (const auto &c : cases)
+        QTest::newRow(c.tag) << c.typed << c.id;
 }
 
 void tst_MainWindow::idPrompt()

@@ -3,9 +3,9 @@
 // else happens.
 
 #include "devicestate.h"
-#include "labelpixmap.h"
 #include "mainwindow.h"
 #include "modalpilot.h"
+#include "windowparts.h"
 
 #include <QLabel>
 #include <QListView>
@@ -73,10 +73,7 @@ void tst_NoLibrary::everyCommandEndsWithLibraryMissing()
         window.btnsearchfp();
         break;
     }
-    QLabel *status = nullptr;
-    for (QLabel *label : window.findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
-        status = label != window.f_finger ? label : status;
-    QTRY_COMPARE_WITH_TIMEOUT(status->text(), QString("找不到动态库"), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(statusLine(window)->text(), QString("找不到动态库"), 60000);
     QTRY_VERIFY_WITH_TIMEOUT(!window.worker()->busy(), 60000);
     QCoreApplication::sendPostedEvents();
     QVERIFY(seen.isEmpty());

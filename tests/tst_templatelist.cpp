@@ -7,6 +7,7 @@
 #include "modalpilot.h"
 #include "mulistitemdata.h"
 #include "simcontrol.h"
+#include "workerharness.h"
 
 #include <QItemSelectionModel>
 #include <QListView>
@@ -71,10 +72,7 @@ private:
 
 void tst_TemplateList::init()
 {
-    SimControl::instance().reset();
-    m_option = OpIdle;
-    isopenok = false;
-    enrollPauseMicroseconds = 1000;
+    resetModuleAndDevice();
     m_pilot = std::make_unique<ModalPilot>();
     m_window = std::make_unique<MainWindow>();
     m_window->show();
@@ -88,10 +86,7 @@ void tst_TemplateList::cleanup()
 
 bool tst_TemplateList::idle()
 {
-    if (m_window->worker()->busy())
-        return false;
-    QCoreApplication::sendPostedEvents();
-    return true;
+    return settled(*m_window->worker());
 }
 
 void tst_TemplateList::rowsFromBitmap_data()

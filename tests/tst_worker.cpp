@@ -19,17 +19,6 @@ QString h(const WorkerHarness &harness)
     return QString::number(harness.handle());
 }
 
-QStringList indexCalls(const WorkerHarness &harness)
-{
-    QStringList calls;
-    for (int page = 0; page < 4; ++page)
-        calls << QStringLiteral("VYRReadIndexTable(%1, -1, %2, UserContent+%3) = 0")
-                     .arg(h(harness))
-                     .arg(page)
-                     .arg(32 * page);
-    return calls;
-}
-
 using Setter = void (SThread::*)();
 
 } // namespace
@@ -70,7 +59,7 @@ void tst_Worker::openSucceeds()
     QCOMPARE(harness.recorder.events,
              QStringList({"enable:0", "alert:打开设备成功", "list:3", "enable:1"}));
     QStringList expected {"VYR_SETPATH(2, 1) = 0", "VYROpenDeviceEx(hHandle, 2, null, 2, 0) = 0"};
-    expected << indexCalls(harness);
+    expected << harness.indexCalls();
     QCOMPARE(harness.calls(), expected);
     QVERIFY(isopenok);
     QCOMPARE(m_option.load(), int(OpIdle));
@@ -115,7 +104,7 @@ void tst_Worker::openTwice()
     QCOMPARE(harness.recorder.events,
              QStringList({"enable:0", "alert:打开设备成功", "list:", "enable:1"}));
     QStringList expected {"VYR_SETPATH(2, 1) = 0", "VYROpenDeviceEx(hHandle, 2, null, 2, 0) = 0"};
-    expected << indexCalls(harness);
+    expected << harness.indexCalls();
     QCOMPARE(harness.calls(), expected);
     QVERIFY(harness.handle() != first);
 }

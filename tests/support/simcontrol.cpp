@@ -63,11 +63,6 @@ void SimControl::script(const QVector<int> &fingers)
     CALL(vyrsim_script, fingers.constData(), fingers.size());
 }
 
-int SimControl::scriptLeft()
-{
-    return CALL(vyrsim_script_left);
-}
-
 int SimControl::store(int id, int finger)
 {
     return CALL(vyrsim_store, id, finger);

@@ -25,7 +25,6 @@ public:
     void setFinger(int finger);
     void script(std::initializer_list<int> fingers);
     void script(const QVector<int> &fingers);
-    int scriptLeft();
     int store(int id, int finger);
     int stored(int id);
     bool fail(const char *entry, int first, int count, int code = 1);

@@ -7,13 +7,27 @@
 #include <QCoreApplication>
 #include <QTest>
 
-WorkerHarness::WorkerHarness()
-    : recorder(&worker)
+void resetModuleAndDevice()
 {
     SimControl::instance().reset();
     m_option = OpIdle;
     isopenok = false;
+    enrollid = 1000;
     enrollPauseMicroseconds = 1000;
+}
+
+bool settled(SThread &worker)
+{
+    if (worker.busy())
+        return false;
+    QCoreApplication::sendPostedEvents();
+    return true;
+}
+
+WorkerHarness::WorkerHarness()
+    : recorder(&worker)
+{
+    resetModuleAndDevice();
 }
 
 WorkerHarness::~WorkerHarness()
@@ -38,10 +52,7 @@ bool WorkerHarness::run(void (SThread::*setter)(int), int id)
 bool WorkerHarness::finish()
 {
     worker.start(QThread::InheritPriority);
-    if (!QTest::qWaitFor([this] { return !worker.busy(); }, 60000))
-        return false;
-    QCoreApplication::sendPostedEvents();
-    return true;
+    return QTest::qWaitFor([this] { return settled(worker); }, 60000);
 }
 
 bool WorkerHarness::open()
@@ -64,6 +75,17 @@ QStringList WorkerHarness::calls() const
     for (int page = 0; page < 4; ++page)
         names.insert(UserContent + 32 * page, QStringLiteral("UserContent+%1").arg(32 * page));
     return SimControl::instance().calls(names);
+}
+
+QStringList WorkerHarness::indexCalls() const
+{
+    QStringList expected;
+    for (int page = 0; page < 4; ++page)
+        expected << QStringLiteral("VYRReadIndexTable(%1, -1, %2, UserContent+%3) = 0")
+                        .arg(handle())
+                        .arg(page)
+                        .arg(32 * page);
+    return expected;
 }
 
 int WorkerHarness::handle() const

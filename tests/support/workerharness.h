@@ -6,6 +6,13 @@
 
 #include <QStringList>
 
+// Puts the simulated module and the shared device state back to a fresh
+// start: scripted sensor, no delays, short enrollment pauses.
+void resetModuleAndDevice();
+
+// Whether the worker's run is over; if so, also delivers every report it queued.
+bool settled(SThread &worker);
+
 // A worker with a recorder in the window's place, and the simulated module
 // reset for each test: scripted sensor, no delays.
 class WorkerHarness
@@ -28,6 +35,8 @@ public:
     // The module calls since the last forget(), with the worker's buffers
     // named: fpimage, hHandle, UserContent+<offset>.
     QStringList calls() const;
+    // The four calls of an index query that reads every page.
+    QStringList indexCalls() const;
     int handle() const;
 
 private:
