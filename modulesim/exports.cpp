@@ -314,9 +314,14 @@ int vyrsim_script_left(void)
     return module().scriptLeft();
 }
 
+int vyrsim_place_image(const unsigned char *pixels, int width, int height)
+{
+    return module().placeImage(pixels, width, height);
+}
+
 int vyrsim_store(int id, int finger)
 {
-    return module().storeDirect(id, finger);
+    return module().storeFinger(id, finger);
 }
 
 int vyrsim_stored(int id)

@@ -1,6 +1,10 @@
 #include "module.h"
 
+#include "extractor.h"
 #include "fingersynth.h"
+#include "matcher.h"
+#include "merge.h"
+#include "templatecodec.h"
 #include "vyrsim.h"
 
 #include <algorithm>
@@ -13,12 +17,6 @@ namespace vyrsim {
 namespace {
 
 constexpr int kAddress = -1; // the module answers the broadcast address only
-constexpr int kSearchThreshold = 50;
-constexpr unsigned char kCharMagic[4] = {'V', 'Y', 'F', '1'};
-
-// The autopilot operator: finger off for a moment, then on for a while.
-constexpr int kAutopilotOffMs = 800;
-constexpr int kAutopilotPeriodMs = 2000;
 
 int envInt(const char *name, int fallback)
 {
@@ -45,22 +43,6 @@ void putInt(unsigned char *at, unsigned value)
         at[i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
-unsigned getInt(const unsigned char *at)
-{
-    unsigned value = 0;
-    for (int i = 0; i < 4; ++i)
-        value |= unsigned(at[i]) << (8 * i);
-    return value;
-}
-
-unsigned checksum(const unsigned char *data, int length)
-{
-    unsigned sum = 0;
-    for (int i = 0; i < length; ++i)
-        sum += data[i];
-    return sum & 0xffff;
-}
-
 } // namespace
 
 Module &Module::instance()
@@ -70,14 +52,11 @@ Module &Module::instance()
 }
 
 Module::Module()
-    : m_store(std::size_t(m_capacity))
 {
     // Defaults for a person trying the program by hand; tests reset them.
     m_attached = envInt("VYRSIM_NO_MODULE", 0) == 0;
     m_delayMs = std::max(0, envInt("VYRSIM_DELAY_MS", 30));
-    m_autopilot = envInt("VYRSIM_AUTOPILOT", 1) != 0;
-    m_autopilotFinger = std::max(1, envInt("VYRSIM_FINGER", 1));
-    m_autopilotStart = std::chrono::steady_clock::now();
+    m_sensor.setAutopilot(envInt("VYRSIM_AUTOPILOT", 1) != 0, envInt("VYRSIM_FINGER", 1));
     // A module that already holds templates of the autopilot's finger, e.g. "3,12,40".
     if (const char *ids = std::getenv("VYRSIM_TEMPLATES")) {
         for (const char *p = ids; *p;) {
@@ -85,8 +64,8 @@ Module::Module()
             const long id = std::strtol(p, &end, 10);
             if (end == p)
                 break;
-            if (id >= 0 && id < m_capacity)
-                m_store[std::size_t(id)] = Feature {m_autopilotFinger, 0, 0, true};
+            if (m_store.contains(int(id)))
+                m_store.put(int(id), enrolledFinger(m_sensor.autopilotFinger()));
             p = *end == ',' ? end + 1 : end;
         }
     }
@@ -100,19 +79,11 @@ void Module::resetForTest()
     m_handle = 0;
     m_delayMs = 0;
     m_frameMode = VYRSIM_FRAMES_SYNTHETIC;
-    m_capacity = 1000;
-    m_charLength = 512;
-    m_autopilot = false;
-    m_script.clear();
-    m_heldFinger = 0;
-    m_lastSensorFinger = 0;
-    m_presses = 0;
-    m_imageFinger = 0;
-    m_imagePress = 0;
-    m_frames = 0;
     m_uploads = 0;
+    m_sensor.reset();
+    m_image = GreyImage();
     m_buffers = {};
-    m_store.assign(std::size_t(m_capacity), Feature {});
+    m_store = Store();
     m_notepad = {};
 }
 
@@ -133,15 +104,13 @@ void Module::setDelayMs(int ms)
 void Module::setAutopilot(bool on)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    m_autopilot = on;
-    m_autopilotStart = std::chrono::steady_clock::now();
+    m_sensor.setAutopilot(on, m_sensor.autopilotFinger());
 }
 
 void Module::setCapacity(int ids)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    m_capacity = std::clamp(ids, 1, kMaxCapacity);
-    m_store.resize(std::size_t(m_capacity));
+    m_store.setCapacity(ids);
 }
 
 void Module::setFrameMode(int mode)
@@ -153,39 +122,73 @@ void Module::setFrameMode(int mode)
 void Module::setFinger(int finger)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    m_script.clear();
-    m_heldFinger = std::max(0, finger);
+    m_sensor.setFinger(finger);
 }
 
 void Module::setScript(const int *fingers, int count)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    m_script.clear();
-    for (int i = 0; fingers && i < count; ++i)
-        m_script.push_back(std::max(0, fingers[i]));
+    m_sensor.setScript(fingers, count);
 }
 
 int Module::scriptLeft() const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    return int(m_script.size());
+    return m_sensor.scriptLeft();
 }
 
-int Module::storeDirect(int id, int finger)
+int Module::placeImage(const unsigned char *pixels, int width, int height)
+{
+    if (!pixels || width < 1 || height < 1 || width > 4096 || height > 4096)
+        return VYRSIM_ERR_BAD_ARGUMENT;
+    GreyImage frame = centreOnSensor(pixels, width, height);
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_sensor.place(std::move(frame));
+    return VYRSIM_OK;
+}
+
+const Template &Module::enrolledFinger(int finger)
+{
+    Template &enrolled = m_enrolledFingers[finger];
+    if (!enrolled.empty())
+        return enrolled;
+    // Two presses of the finger, as an operator would give them, made into
+    // features and merged like an enrollment; a press the gate refuses is
+    // given again. Press numbers far beyond the sensor's own keep these
+    // presses apart from those the sensor shows.
+    GreyImage frame(kFrameWidth, kFrameHeight);
+    Template first;
+    for (unsigned press = 1u << 30; press < (1u << 30) + 16 && enrolled.empty(); ++press) {
+        renderFinger(finger, pressFor(finger, press), press, frame.cells.data());
+        const Extraction e = extractFeatures(frame);
+        if (!e.accepted)
+            continue;
+        if (first.empty()) {
+            first = e.feature;
+        } else if (auto merged = mergeFeatures(first, e.feature)) {
+            enrolled = std::move(*merged);
+        }
+    }
+    if (enrolled.empty())
+        enrolled = first;
+    return enrolled;
+}
+
+int Module::storeFinger(int id, int finger)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    if (id < 0 || id >= m_capacity || finger < 1)
+    if (!m_store.contains(id) || finger < 1)
         return VYRSIM_ERR_BAD_ID;
-    m_store[std::size_t(id)] = Feature {finger, ++m_presses, ++m_presses, true};
+    m_store.put(id, enrolledFinger(finger));
     return VYRSIM_OK;
 }
 
 int Module::stored(int id) const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    if (id < 0 || id >= m_capacity)
+    if (!m_store.contains(id))
         return -1;
-    return m_store[std::size_t(id)].finger;
+    return m_store.occupied(id) ? 1 : 0;
 }
 
 template<typename Body> int Module::onDevice(int h, int addr, Body body)
@@ -205,24 +208,6 @@ int Module::deviceCheck(int h, int addr) const
     return VYRSIM_OK;
 }
 
-int Module::sensorFinger()
-{
-    int finger = m_heldFinger;
-    if (!m_script.empty()) {
-        finger = m_heldFinger = m_script.front();
-        m_script.pop_front();
-    } else if (m_autopilot) {
-        using namespace std::chrono;
-        const auto ms = duration_cast<milliseconds>(steady_clock::now() - m_autopilotStart).count();
-        finger = ms % kAutopilotPeriodMs >= kAutopilotOffMs ? m_autopilotFinger : 0;
-    }
-    // A new press begins whenever a finger comes down or another one takes its place.
-    if (finger != 0 && finger != m_lastSensorFinger)
-        ++m_presses;
-    m_lastSensorFinger = finger;
-    return finger;
-}
-
 void Module::pace() const
 {
     int ms = 0;
@@ -232,14 +217,6 @@ void Module::pace() const
     }
     if (ms > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-int Module::score(const Feature &probe, const Feature &stored)
-{
-    const std::uint64_t h
-        = scramble((std::uint64_t(probe.press) << 40) ^ (std::uint64_t(stored.press) << 20)
-                   ^ stored.secondPress ^ std::uint64_t(probe.finger) * 0x9e3779b97f4a7c15ULL);
-    return 60 + int(h % 180); // 60 to 239, always above the search threshold
 }
 
 int Module::setPath(int path, int option)
@@ -288,15 +265,12 @@ int Module::verifyPassword(int h, int addr, const unsigned char *password)
 
 int Module::getImage(int h, int addr)
 {
-    int finger = 0;
+    bool finger = false;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (const int rc = deviceCheck(h, addr))
             return rc;
-        finger = sensorFinger();
-        m_imageFinger = finger;
-        m_imagePress = m_presses;
-        ++m_frames;
+        finger = m_sensor.capture(m_image);
     }
     pace();
     return finger ? VYRSIM_OK : VYRSIM_ERR_NO_FINGER;
@@ -304,31 +278,22 @@ int Module::getImage(int h, int addr)
 
 int Module::upImage(int h, int addr, unsigned char *image, int *length)
 {
-    int finger = 0;
-    unsigned press = 0;
-    std::uint64_t frame = 0;
-    int mode = 0;
-    unsigned upload = 0;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (const int rc = deviceCheck(h, addr))
             return rc;
         if (!image || !length)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        finger = m_imageFinger;
-        press = m_imagePress;
-        frame = m_frames;
-        mode = m_frameMode;
-        upload = ++m_uploads;
+        const unsigned upload = ++m_uploads;
+        if (m_frameMode == VYRSIM_FRAMES_COUNTER)
+            std::memset(image, int(upload & 0xff), kFrameBytes);
+        else if (m_image.cells.empty())
+            renderEmpty(0, image); // no request yet: the bare sensor
+        else
+            std::memcpy(image, m_image.cells.data(), kFrameBytes);
+        *length = kFrameBytes;
     }
     pace();
-    if (mode == VYRSIM_FRAMES_COUNTER)
-        std::memset(image, int(upload & 0xff), kFrameBytes);
-    else if (finger)
-        renderFinger(finger, pressFor(finger, press), frame, image);
-    else
-        renderEmpty(frame, image);
-    *length = kFrameBytes;
     return VYRSIM_OK;
 }
 
@@ -337,9 +302,12 @@ int Module::genChar(int h, int addr, int buffer)
     return onDevice(h, addr, [&] {
         if (buffer < 0 || buffer >= kBuffers)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        if (!m_imageFinger)
+        if (m_image.cells.empty())
             return VYRSIM_ERR_FEATURE;
-        m_buffers[std::size_t(buffer)] = Feature {m_imageFinger, m_imagePress, 0, false};
+        Extraction extraction = extractFeatures(m_image);
+        if (!extraction.accepted)
+            return VYRSIM_ERR_FEATURE;
+        m_buffers[std::size_t(buffer)] = std::move(extraction.feature);
         return VYRSIM_OK;
     });
 }
@@ -349,12 +317,10 @@ int Module::match(int h, int addr, int *score)
     return onDevice(h, addr, [&] {
         if (!score)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        const Feature &a = m_buffers[0];
-        const Feature &b = m_buffers[1];
-        if (a.empty() || b.empty())
+        if (m_buffers[0].empty() || m_buffers[1].empty())
             return VYRSIM_ERR_EMPTY;
-        *score = a.finger == b.finger ? Module::score(a, b) : 0;
-        return a.finger == b.finger ? VYRSIM_OK : VYRSIM_ERR_NO_MATCH;
+        *score = Matcher(m_buffers[0]).score(EdgeTable::build(m_buffers[1]));
+        return *score >= VYRSIM_MATCH_THRESHOLD ? VYRSIM_OK : VYRSIM_ERR_NO_MATCH;
     });
 }
 
@@ -362,39 +328,42 @@ int Module::search(int h, int addr, int buffer, int start, int count, int *id, i
 {
     return onDevice(h, addr, [&] {
         if (buffer < 0 || buffer >= kBuffers || !id || !score || start < 0 || count < 1
-            || start >= m_capacity)
+            || !m_store.contains(start))
             return VYRSIM_ERR_BAD_ARGUMENT;
-        const Feature &probe = m_buffers[std::size_t(buffer)];
+        const Template &probe = m_buffers[std::size_t(buffer)];
         if (probe.empty())
             return VYRSIM_ERR_EMPTY;
-        const int end = int(std::min<long long>((long long)start + count, m_capacity));
+        const int end = int(std::min<long long>((long long)start + count, m_store.capacity()));
+        Matcher matcher(probe);
+        int bestId = -1;
+        int bestScore = VYRSIM_MATCH_THRESHOLD - 1;
         for (int i = start; i < end; ++i) {
-            const Feature &stored = m_store[std::size_t(i)];
-            if (!stored.empty() && stored.finger == probe.finger) {
-                const int s = Module::score(probe, stored);
-                if (s >= kSearchThreshold) {
-                    *id = i;
-                    *score = s;
-                    return VYRSIM_OK;
-                }
+            if (!m_store.occupied(i))
+                continue;
+            const int s = matcher.score(EdgeTable::build(m_store.at(i)));
+            if (s > bestScore) {
+                bestScore = s;
+                bestId = i;
             }
         }
-        return VYRSIM_ERR_NO_MATCH;
+        if (bestId < 0)
+            return VYRSIM_ERR_NO_MATCH;
+        *id = bestId;
+        *score = bestScore;
+        return VYRSIM_OK;
     });
 }
 
 int Module::regModule(int h, int addr)
 {
     return onDevice(h, addr, [&] {
-        const Feature &a = m_buffers[0];
-        const Feature &b = m_buffers[1];
-        if (a.empty() || b.empty())
+        if (m_buffers[0].empty() || m_buffers[1].empty())
             return VYRSIM_ERR_EMPTY;
-        if (a.finger != b.finger)
+        std::optional<Template> merged = mergeFeatures(m_buffers[0], m_buffers[1]);
+        if (!merged)
             return VYRSIM_ERR_MERGE;
-        const Feature merged {a.finger, a.press, b.press, true};
-        m_buffers[0] = merged;
-        m_buffers[1] = merged;
+        m_buffers[0] = *merged;
+        m_buffers[1] = std::move(*merged);
         return VYRSIM_OK;
     });
 }
@@ -404,11 +373,11 @@ int Module::storeChar(int h, int addr, int buffer, int id)
     return onDevice(h, addr, [&] {
         if (buffer < 0 || buffer >= kBuffers)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        if (id < 0 || id >= m_capacity)
+        if (!m_store.contains(id))
             return VYRSIM_ERR_BAD_ID;
         if (m_buffers[std::size_t(buffer)].empty())
             return VYRSIM_ERR_EMPTY;
-        m_store[std::size_t(id)] = m_buffers[std::size_t(buffer)];
+        m_store.put(id, m_buffers[std::size_t(buffer)]);
         return VYRSIM_OK;
     });
 }
@@ -418,11 +387,11 @@ int Module::loadChar(int h, int addr, int buffer, int id)
     return onDevice(h, addr, [&] {
         if (buffer < 0 || buffer >= kBuffers)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        if (id < 0 || id >= m_capacity)
+        if (!m_store.contains(id))
             return VYRSIM_ERR_BAD_ID;
-        if (m_store[std::size_t(id)].empty())
+        if (!m_store.occupied(id))
             return VYRSIM_ERR_EMPTY;
-        m_buffers[std::size_t(buffer)] = m_store[std::size_t(id)];
+        m_buffers[std::size_t(buffer)] = m_store.at(id);
         return VYRSIM_OK;
     });
 }
@@ -432,23 +401,12 @@ int Module::upChar(int h, int addr, int buffer, unsigned char *data, int *length
     return onDevice(h, addr, [&] {
         if (buffer < 0 || buffer >= kBuffers || !data || !length)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        const Feature &f = m_buffers[std::size_t(buffer)];
-        if (f.empty())
+        const Template &t = m_buffers[std::size_t(buffer)];
+        if (t.empty())
             return VYRSIM_ERR_EMPTY;
-        const int n = m_charLength;
-        std::memcpy(data, kCharMagic, 4);
-        data[4] = f.merged ? 1 : 0;
-        putInt(data + 5, unsigned(f.finger));
-        putInt(data + 9, f.press);
-        putInt(data + 13, f.secondPress);
-        // The body stands for the minutiae: fixed for the finger, as a real one would be.
-        for (int i = 17; i < n - 2; ++i)
-            data[i] = static_cast<unsigned char>(
-                scramble(std::uint64_t(f.finger) * 131u + unsigned(i)));
-        const unsigned sum = checksum(data, n - 2);
-        data[n - 2] = static_cast<unsigned char>(sum >> 8);
-        data[n - 1] = static_cast<unsigned char>(sum);
-        *length = n;
+        const TemplateBytes bytes = encodeTemplate(t);
+        std::memcpy(data, bytes.data(), bytes.size());
+        *length = kTemplateBytes;
         return VYRSIM_OK;
     });
 }
@@ -456,14 +414,12 @@ int Module::upChar(int h, int addr, int buffer, unsigned char *data, int *length
 int Module::downChar(int h, int addr, int buffer, const unsigned char *data, int length)
 {
     return onDevice(h, addr, [&] {
-        if (buffer < 0 || buffer >= kBuffers || !data || length != m_charLength)
+        if (buffer < 0 || buffer >= kBuffers || !data)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        const unsigned sum = checksum(data, length - 2);
-        if (std::memcmp(data, kCharMagic, 4) != 0 || data[length - 2] != ((sum >> 8) & 0xff)
-            || data[length - 1] != (sum & 0xff) || getInt(data + 5) == 0)
-            return VYRSIM_ERR_FEATURE;
-        m_buffers[std::size_t(buffer)]
-            = Feature {int(getInt(data + 5)), getInt(data + 9), getInt(data + 13), data[4] != 0};
+        std::optional<Template> t = decodeTemplate(data, length);
+        if (!t)
+            return VYRSIM_ERR_TEMPLATE;
+        m_buffers[std::size_t(buffer)] = std::move(*t);
         return VYRSIM_OK;
     });
 }
@@ -473,9 +429,9 @@ int Module::delChar(int h, int addr, int id, int count)
     return onDevice(h, addr, [&] {
         if (count < 1)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        if (id < 0 || (long long)id + count > m_capacity)
+        if (id < 0 || (long long)id + count > m_store.capacity())
             return VYRSIM_ERR_BAD_ID;
-        std::fill_n(m_store.begin() + id, count, Feature {});
+        m_store.erase(id, count);
         return VYRSIM_OK;
     });
 }
@@ -483,7 +439,7 @@ int Module::delChar(int h, int addr, int id, int count)
 int Module::empty(int h, int addr)
 {
     return onDevice(h, addr, [&] {
-        std::fill(m_store.begin(), m_store.end(), Feature {});
+        m_store.clear();
         return VYRSIM_OK;
     });
 }
@@ -495,12 +451,13 @@ int Module::readParTable(int h, int addr, unsigned char *table)
             return VYRSIM_ERR_BAD_ARGUMENT;
         // Status register, sensor type, capacity, security level, address,
         // packet size code and baud rate factor, each big-endian.
+        const int capacity = m_store.capacity();
         const unsigned char parameters[16] = {0x00,
                                               0x00,
                                               0x00,
                                               0x09,
-                                              static_cast<unsigned char>(m_capacity >> 8),
-                                              static_cast<unsigned char>(m_capacity),
+                                              static_cast<unsigned char>(capacity >> 8),
+                                              static_cast<unsigned char>(capacity),
                                               0x00,
                                               0x03,
                                               0xff,
@@ -521,8 +478,7 @@ int Module::templateNum(int h, int addr, int *count)
     return onDevice(h, addr, [&] {
         if (!count)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        *count = int(std::count_if(m_store.begin(), m_store.end(),
-                                   [](const Feature &f) { return !f.empty(); }));
+        *count = m_store.count();
         return VYRSIM_OK;
     });
 }
@@ -533,12 +489,7 @@ int Module::readIndexTable(int h, int addr, int page, unsigned char *bits)
         if (page < 0 || page >= kIndexPages || !bits)
             return VYRSIM_ERR_BAD_ARGUMENT;
         // Bit j of byte i stands for ID 256 * page + 8 * i + j, least significant bit first.
-        std::memset(bits, 0, kIndexPageBytes);
-        for (int i = 0; i < kIndexPageBytes * 8; ++i) {
-            const int id = page * kIndexPageBytes * 8 + i;
-            if (id < m_capacity && !m_store[std::size_t(id)].empty())
-                bits[i / 8] = static_cast<unsigned char>(bits[i / 8] | (1u << (i % 8)));
-        }
+        m_store.indexBits(page * kIndexPageBytes * 8, bits, kIndexPageBytes);
         return VYRSIM_OK;
     });
 }
@@ -563,19 +514,15 @@ int Module::userDefine(int h, int addr, int port, int level)
 
 int Module::setCharLen(int length)
 {
-    if (length < 64 || length > 4096)
-        return VYRSIM_ERR_BAD_ARGUMENT;
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    m_charLength = length;
-    return VYRSIM_OK;
+    // Templates have one form; the module takes only its length.
+    return length == kTemplateBytes ? VYRSIM_OK : VYRSIM_ERR_BAD_ARGUMENT;
 }
 
 int Module::getCharLen(int *length)
 {
     if (!length)
         return VYRSIM_ERR_BAD_ARGUMENT;
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    *length = m_charLength;
+    *length = kTemplateBytes;
     return VYRSIM_OK;
 }
 

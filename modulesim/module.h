@@ -1,38 +1,31 @@
 #ifndef MODULE_H
 #define MODULE_H
 
+#include "grid.h"
+#include "sensor.h"
+#include "store.h"
+#include "template.h"
+
 #include <array>
-#include <chrono>
 #include <cstdint>
-#include <deque>
+#include <map>
 #include <mutex>
-#include <vector>
 
 namespace vyrsim {
 
-// A feature made from one press, or a template merged from two presses of
-// one finger. finger 0 marks an empty buffer or store slot.
-struct Feature
-{
-    int finger = 0;
-    unsigned press = 0;
-    unsigned secondPress = 0;
-    bool merged = false;
-
-    bool empty() const { return finger == 0; }
-};
-
-// The simulated fingerprint module: sensor, feature buffers, template store
-// and notepad, behind one lock, so that the program's worker thread and a
-// test thread may call it at once. Every method returns a status code of
-// vyrsim.h; argument checks come before any change of state.
+// The simulated fingerprint module: sensor, image buffer, feature buffers,
+// template store and notepad, behind one lock, so that the program's worker
+// thread and a test or control thread may call it at once. Every method
+// returns a status code of vyrsim.h; argument checks come before any change
+// of state. What the module decides about a finger it decides from the
+// image in its buffer alone: features by the extractor, matches by the
+// matcher.
 class Module
 {
 public:
     static Module &instance();
 
     static constexpr int kBuffers = 4;
-    static constexpr int kMaxCapacity = 1024;
     static constexpr int kIndexPages = 4;
     static constexpr int kIndexPageBytes = 32;
     static constexpr int kNotepadPages = 16;
@@ -48,7 +41,8 @@ public:
     void setFinger(int finger);
     void setScript(const int *fingers, int count);
     int scriptLeft() const;
-    int storeDirect(int id, int finger);
+    int placeImage(const unsigned char *pixels, int width, int height);
+    int storeFinger(int id, int finger);
     int stored(int id) const;
 
     // Device
@@ -85,9 +79,8 @@ private:
     // Runs `body` under the lock once the device is open and h and addr are right.
     template<typename Body> int onDevice(int h, int addr, Body body);
     int deviceCheck(int h, int addr) const; // with m_mutex held
-    int sensorFinger(); // with m_mutex held
     void pace() const;
-    static int score(const Feature &probe, const Feature &stored);
+    const Template &enrolledFinger(int finger); // with m_mutex held
 
     mutable std::mutex m_mutex;
     bool m_attached = true;
@@ -96,27 +89,17 @@ private:
     int m_nextHandle = 3;
     int m_delayMs = 0;
     int m_frameMode = 0;
-    int m_capacity = 1000;
-    int m_charLength = 512;
-
-    bool m_autopilot = false;
-    int m_autopilotFinger = 1;
-    std::chrono::steady_clock::time_point m_autopilotStart;
-
-    std::deque<int> m_script;
-    int m_heldFinger = 0;
-    int m_lastSensorFinger = 0;
-    unsigned m_presses = 0;
-
-    int m_imageFinger = 0; // finger of the last image request, 0 for none
-    unsigned m_imagePress = 0;
-    std::uint64_t m_frames = 0;
     unsigned m_uploads = 0;
 
-    std::array<Feature, kBuffers> m_buffers {};
-    std::vector<Feature> m_store;
+    Sensor m_sensor;
+    GreyImage m_image; // the last frame the sensor took; empty before the first
+    std::array<Template, kBuffers> m_buffers {};
+    Store m_store;
     std::array<std::array<unsigned char, kNotepadPageBytes>, kNotepadPages> m_notepad {};
     std::uint64_t m_random = 0x2545f4914f6cdd1dULL;
+    // Templates that storeFinger made of a synthetic finger's presses, kept
+    // so that filling a store for a test does not enroll the finger anew.
+    std::map<int, Template> m_enrolledFingers;
 };
 
 } // namespace vyrsim

@@ -16,6 +16,13 @@
  *   VYRSIM_AUTOPILOT=0   no operator presses a finger by itself (default 1)
  *   VYRSIM_FINGER=n      the finger the autopilot presses (default 1)
  *   VYRSIM_TEMPLATES=3,12,40  templates of that finger already stored under these IDs
+ *
+ * The module decides from the image in its buffer alone, as a real one
+ * does: VYRGenChar finds the minutiae of the print in the last image the
+ * sensor took and refuses a frame with too little usable print (the gate
+ * below); VYRMatch, VYRRegModule and VYRSearch compare minutiae. Templates
+ * travel as 512-byte blocks (VYRUpChar, VYRDownChar), laid out as
+ * templates/templatecodec.h describes.
  */
 
 #ifdef __cplusplus
@@ -37,8 +44,24 @@ enum {
     VYRSIM_ERR_BAD_ID = 11, /* template ID outside the store */
     VYRSIM_ERR_EMPTY = 12, /* no feature in the buffer, no template under the ID */
     VYRSIM_ERR_FILE = 13,
+    VYRSIM_ERR_TEMPLATE = 14, /* a template block that is short, damaged or foreign */
     VYRSIM_ERR_PASSWORD = 19
 };
+
+/* The quality gate of VYRGenChar: a frame makes a feature only when print
+   covers at least VYRSIM_GATE_MIN_PRINT_PERCENT of it, print of usable
+   quality (clear, parallel, contrasted ridges) at least
+   VYRSIM_GATE_MIN_USABLE_PERCENT, and at least VYRSIM_GATE_MIN_MINUTIAE
+   reliable minutiae were found. Otherwise it fails with VYRSIM_ERR_FEATURE. */
+enum {
+    VYRSIM_GATE_MIN_PRINT_PERCENT = 25,
+    VYRSIM_GATE_MIN_USABLE_PERCENT = 20,
+    VYRSIM_GATE_MIN_MINUTIAE = 12
+};
+
+/* Scores of VYRMatch and VYRSearch are integers from 0; a pair of
+   templates matches from VYRSIM_MATCH_THRESHOLD on. */
+enum { VYRSIM_MATCH_THRESHOLD = 50 };
 
 /* Frame sources for uploads. */
 enum {
@@ -66,9 +89,20 @@ VYRSIM_API void vyrsim_script(const int *fingers, int count);
 /* Image requests still covered by the script. */
 VYRSIM_API int vyrsim_script_left(void);
 
-/* Puts a template of the finger straight into the store. */
+/* Puts a grey image (one byte a pixel, 0 black, 255 white, rows top first)
+   on the sensor as a finger: every image request then takes exactly that
+   frame, until vyrsim_set_finger, vyrsim_script or another placement. An
+   image of another size than 256 x 288 is centred: cropped where larger,
+   padded with its own background grey (the median of its edge pixels)
+   where smaller. Images are taken to be 500 dpi. Returns 0, or
+   VYRSIM_ERR_BAD_ARGUMENT for a null pointer or a side outside 1..4096. */
+VYRSIM_API int vyrsim_place_image(const unsigned char *pixels, int width, int height);
+
+/* Enrolls the synthetic finger as an operator would, from two of its
+   presses, and stores the template under the ID. Returns 0, or
+   VYRSIM_ERR_BAD_ID for an ID outside the store or a finger below 1. */
 VYRSIM_API int vyrsim_store(int id, int finger);
-/* The finger stored under the ID, 0 when the ID is empty, -1 when outside the store. */
+/* 1 when the ID holds a template, 0 when it is empty, -1 when outside the store. */
 VYRSIM_API int vyrsim_stored(int id);
 
 /* Makes calls `first` to `first + count - 1` of the entry point fail with

@@ -1,0 +1,89 @@
+// The extraction pipeline and the quality gate.
+
+#include "extractor.h"
+
+#include "enhance.h"
+#include "ridgeperiod.h"
+#include "segmentation.h"
+#include "skeleton.h"
+#include "vyrsim.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vyrsim {
+
+namespace {
+
+constexpr float kPi = 3.14159265f;
+constexpr float kUsableQuality = 0.3f;
+constexpr float kReliableQuality = 0.3f;
+constexpr int kMinBlob = 16; // pixels: smaller ridge specks and valley pores go
+
+Minutia toMinutia(const MinutiaCandidate &c)
+{
+    Minutia m;
+    m.x = std::int16_t(c.x);
+    m.y = std::int16_t(c.y);
+    m.angle = std::uint8_t(int(std::lround(c.angle / (2 * kPi) * 256)) & 0xff);
+    m.type = c.type;
+    m.quality = std::uint8_t(std::clamp(int(std::lround(c.quality * 100)), 0, 100));
+    return m;
+}
+
+} // namespace
+
+Extraction extractFeatures(const GreyImage &image, ExtractionTrace *trace)
+{
+    Extraction result;
+    const BlockStats stats = blockStats(image);
+    const Grid<std::uint8_t> mask = segmentPrint(stats);
+    const Grid<float> quality = blockQuality(stats);
+    const OrientationField field = smoothOrientation(stats, mask);
+    const Grid<float> period = ridgePeriod(image, field, mask);
+    Grid<float> enhanced = enhanceRidges(image, field, period, mask);
+    Grid<std::uint8_t> ridges = binarize(enhanced, kMinBlob);
+    Grid<std::uint8_t> skeleton = thin(ridges);
+    std::vector<MinutiaCandidate> candidates = detectMinutiae(skeleton, field, mask);
+    const Grid<std::uint8_t> inner = erodeMask(mask, 2, 1);
+    std::vector<MinutiaCandidate> minutiae
+        = filterMinutiae(candidates, {skeleton, period, quality, inner});
+
+    const int blocks = int(mask.cells.size());
+    int print = 0;
+    int usable = 0;
+    for (std::size_t i = 0; i < mask.cells.size(); ++i) {
+        print += mask.cells[i];
+        usable += mask.cells[i] && quality.cells[i] >= kUsableQuality;
+    }
+    result.printPercent = 100 * print / std::max(blocks, 1);
+    result.usablePercent = 100 * usable / std::max(blocks, 1);
+
+    std::stable_sort(
+        minutiae.begin(), minutiae.end(),
+        [](const MinutiaCandidate &a, const MinutiaCandidate &b) { return a.quality > b.quality; });
+    if (int(minutiae.size()) > kMaxPressMinutiae)
+        minutiae.resize(kMaxPressMinutiae);
+    for (const MinutiaCandidate &m : minutiae) {
+        result.feature.minutiae.push_back(toMinutia(m));
+        result.reliableMinutiae += m.quality >= kReliableQuality;
+    }
+    result.accepted = result.printPercent >= VYRSIM_GATE_MIN_PRINT_PERCENT
+        && result.usablePercent >= VYRSIM_GATE_MIN_USABLE_PERCENT
+        && result.reliableMinutiae >= VYRSIM_GATE_MIN_MINUTIAE;
+
+    if (trace) {
+        trace->mask = mask;
+        trace->quality = quality;
+        trace->orientation = field;
+        trace->period = period;
+        trace->enhanced = std::move(enhanced);
+        trace->ridges = std::move(ridges);
+        trace->skeleton = std::move(skeleton);
+        trace->candidates = std::move(candidates);
+        trace->minutiae = std::move(minutiae);
+    }
+    return result;
+}
+
+} // namespace vyrsim

@@ -1,0 +1,163 @@
+// Gradients, block statistics and the smoothed orientation field.
+
+#include "orientation.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vyrsim {
+
+namespace {
+
+constexpr float kPi = 3.14159265f;
+
+// Sums of a block's own 8 x 8 pixels, before the 3 x 3 block window.
+struct Moments
+{
+    double sum = 0;
+    double sumSq = 0;
+    double gxx = 0;
+    double gyy = 0;
+    double gxy = 0;
+};
+
+Grid<Moments> blockMoments(const GreyImage &image)
+{
+    const int w = image.cols;
+    const int h = image.rows;
+    Grid<Moments> moments((w + kBlock - 1) / kBlock, (h + kBlock - 1) / kBlock);
+    const std::uint8_t *p = image.cells.data();
+    for (int y = 0; y < h; ++y) {
+        const int ym = std::max(y - 1, 0) * w;
+        const int y0 = y * w;
+        const int yp = std::min(y + 1, h - 1) * w;
+        for (int x = 0; x < w; ++x) {
+            const int xm = std::max(x - 1, 0);
+            const int xp = std::min(x + 1, w - 1);
+            // Sobel
+            const int gx = (p[ym + xp] + 2 * p[y0 + xp] + p[yp + xp])
+                - (p[ym + xm] + 2 * p[y0 + xm] + p[yp + xm]);
+            const int gy = (p[yp + xm] + 2 * p[yp + x] + p[yp + xp])
+                - (p[ym + xm] + 2 * p[ym + x] + p[ym + xp]);
+            Moments &m = moments.at(x / kBlock, y / kBlock);
+            const int v = p[y0 + x];
+            m.sum += v;
+            m.sumSq += v * v;
+            m.gxx += gx * gx;
+            m.gyy += gy * gy;
+            m.gxy += gx * gy;
+        }
+    }
+    return moments;
+}
+
+} // namespace
+
+BlockStats blockStats(const GreyImage &image)
+{
+    const Grid<Moments> moments = blockMoments(image);
+    const int cols = moments.cols;
+    const int rows = moments.rows;
+    BlockStats stats {Grid<float>(cols, rows), Grid<float>(cols, rows), Grid<float>(cols, rows),
+                      Grid<float>(cols, rows), Grid<float>(cols, rows)};
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            Moments window;
+            double pixels = 0;
+            for (int dr = -1; dr <= 1; ++dr) {
+                for (int dc = -1; dc <= 1; ++dc) {
+                    if (!moments.contains(c + dc, r + dr))
+                        continue;
+                    const Moments &m = moments.at(c + dc, r + dr);
+                    window.sum += m.sum;
+                    window.sumSq += m.sumSq;
+                    window.gxx += m.gxx;
+                    window.gyy += m.gyy;
+                    window.gxy += m.gxy;
+                    pixels += kBlock * kBlock;
+                }
+            }
+            const double mean = window.sum / pixels;
+            stats.mean.at(c, r) = float(mean);
+            stats.contrast.at(c, r)
+                = float(std::sqrt(std::max(0.0, window.sumSq / pixels - mean * mean)));
+            // The gradient's doubled angle, turned a quarter: the ridge's.
+            const double vx = -(window.gxx - window.gyy);
+            const double vy = -2 * window.gxy;
+            const double length = std::hypot(vx, vy);
+            const double energy = window.gxx + window.gyy;
+            stats.coherence.at(c, r) = energy > 0 ? float(length / energy) : 0.0f;
+            stats.dirX.at(c, r) = length > 0 ? float(vx / length) : 1.0f;
+            stats.dirY.at(c, r) = length > 0 ? float(vy / length) : 0.0f;
+        }
+    }
+    return stats;
+}
+
+OrientationField smoothOrientation(const BlockStats &stats, const Grid<std::uint8_t> &mask)
+{
+    const int cols = stats.dirX.cols;
+    const int rows = stats.dirX.rows;
+    constexpr int kRadius = 2;
+    float weights[2 * kRadius + 1][2 * kRadius + 1];
+    for (int i = -kRadius; i <= kRadius; ++i)
+        for (int j = -kRadius; j <= kRadius; ++j)
+            weights[i + kRadius][j + kRadius] = std::exp(-(i * i + j * j) / (2.0f * 1.3f * 1.3f));
+
+    OrientationField field {Grid<float>(cols, rows, 1.0f), Grid<float>(cols, rows, 0.0f)};
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            float sx = 0;
+            float sy = 0;
+            for (int dr = -kRadius; dr <= kRadius; ++dr) {
+                for (int dc = -kRadius; dc <= kRadius; ++dc) {
+                    const int cc = c + dc;
+                    const int rr = r + dr;
+                    if (!stats.dirX.contains(cc, rr) || !mask.at(cc, rr))
+                        continue;
+                    const float w
+                        = weights[dr + kRadius][dc + kRadius] * stats.coherence.at(cc, rr);
+                    sx += w * stats.dirX.at(cc, rr);
+                    sy += w * stats.dirY.at(cc, rr);
+                }
+            }
+            const float length = std::hypot(sx, sy);
+            if (length > 1e-6f) {
+                field.dirX.at(c, r) = sx / length;
+                field.dirY.at(c, r) = sy / length;
+            } else {
+                field.dirX.at(c, r) = stats.dirX.at(c, r);
+                field.dirY.at(c, r) = stats.dirY.at(c, r);
+            }
+        }
+    }
+    return field;
+}
+
+float OrientationField::blockAngle(int c, int r) const
+{
+    float angle = 0.5f * std::atan2(dirY.at(c, r), dirX.at(c, r));
+    return angle < 0 ? angle + kPi : angle;
+}
+
+float OrientationField::angleAt(float x, float y) const
+{
+    // Block centres sit at (c + 0.5) * kBlock.
+    const float gx = std::clamp(x / kBlock - 0.5f, 0.0f, float(dirX.cols - 1));
+    const float gy = std::clamp(y / kBlock - 0.5f, 0.0f, float(dirX.rows - 1));
+    const int c0 = int(gx);
+    const int r0 = int(gy);
+    const int c1 = std::min(c0 + 1, dirX.cols - 1);
+    const int r1 = std::min(r0 + 1, dirX.rows - 1);
+    const float fx = gx - c0;
+    const float fy = gy - r0;
+    auto lerp = [&](const Grid<float> &g) {
+        const float top = g.at(c0, r0) + (g.at(c1, r0) - g.at(c0, r0)) * fx;
+        const float bottom = g.at(c0, r1) + (g.at(c1, r1) - g.at(c0, r1)) * fx;
+        return top + (bottom - top) * fy;
+    };
+    float angle = 0.5f * std::atan2(lerp(dirY), lerp(dirX));
+    return angle < 0 ? angle + kPi : angle;
+}
+
+} // namespace vyrsim

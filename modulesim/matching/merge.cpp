@@ -1,0 +1,136 @@
+#include "merge.h"
+
+#include "matcher.h"
+#include "vyrsim.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vyrsim {
+
+namespace {
+
+constexpr float kTwoPi = 6.28318531f;
+constexpr float kSamePlace = 8.0f; // pixels: an added minutia this close to one kept is the same
+
+struct Placement
+{
+    float angle = 0;
+    float cos = 1;
+    float sin = 0;
+    float fromX = 0; // centroid of the second press's paired minutiae
+    float fromY = 0;
+    float toX = 0; // and of the first's
+    float toY = 0;
+
+    std::pair<float, float> apply(float x, float y) const
+    {
+        const float dx = x - fromX;
+        const float dy = y - fromY;
+        return {cos * dx - sin * dy + toX, sin * dx + cos * dy + toY};
+    }
+};
+
+// The rotation and shift that lay the second press's paired minutiae best
+// onto the first's, in the least-squares sense.
+Placement fit(const Template &first, const Template &second, const MatchResult &match)
+{
+    Placement p;
+    const float n = float(match.pairing.size());
+    for (const auto &[a, b] : match.pairing) {
+        p.toX += first.minutiae[std::size_t(a)].x / n;
+        p.toY += first.minutiae[std::size_t(a)].y / n;
+        p.fromX += second.minutiae[std::size_t(b)].x / n;
+        p.fromY += second.minutiae[std::size_t(b)].y / n;
+    }
+    float dot = 0;
+    float cross = 0;
+    for (const auto &[a, b] : match.pairing) {
+        const float ax = first.minutiae[std::size_t(a)].x - p.toX;
+        const float ay = first.minutiae[std::size_t(a)].y - p.toY;
+        const float bx = second.minutiae[std::size_t(b)].x - p.fromX;
+        const float by = second.minutiae[std::size_t(b)].y - p.fromY;
+        dot += bx * ax + by * ay;
+        cross += bx * ay - by * ax;
+    }
+    p.angle = std::atan2(cross, dot);
+    p.cos = std::cos(p.angle);
+    p.sin = std::sin(p.angle);
+    return p;
+}
+
+std::uint8_t turn(std::uint8_t angle, float radians)
+{
+    return std::uint8_t(int(angle) + int(std::lround(radians / kTwoPi * 256)));
+}
+
+// The mean of two angles in 256 steps a turn.
+std::uint8_t meanAngle(std::uint8_t a, std::uint8_t b)
+{
+    const int d = std::int8_t(std::uint8_t(b - a));
+    return std::uint8_t(a + d / 2);
+}
+
+} // namespace
+
+std::optional<Template> mergeFeatures(const Template &first, const Template &second)
+{
+    Matcher matcher(first);
+    const MatchResult match = matcher.match(EdgeTable::build(second));
+    if (match.score < VYRSIM_MATCH_THRESHOLD)
+        return std::nullopt;
+    const Placement placement = fit(first, second, match);
+
+    struct Entry
+    {
+        Minutia minutia;
+        bool seenTwice;
+    };
+    std::vector<Entry> entries;
+    std::vector<bool> pairedSecond(second.minutiae.size(), false);
+    std::vector<int> partner(first.minutiae.size(), -1);
+    for (const auto &[a, b] : match.pairing) {
+        partner[std::size_t(a)] = b;
+        pairedSecond[std::size_t(b)] = true;
+    }
+    for (std::size_t i = 0; i < first.minutiae.size(); ++i) {
+        Minutia m = first.minutiae[i];
+        if (partner[i] >= 0) {
+            const Minutia &o = second.minutiae[std::size_t(partner[i])];
+            const auto [x, y] = placement.apply(o.x, o.y);
+            m.x = std::int16_t(std::lround((m.x + x) / 2));
+            m.y = std::int16_t(std::lround((m.y + y) / 2));
+            m.angle = meanAngle(m.angle, turn(o.angle, placement.angle));
+            m.quality = std::max(m.quality, o.quality);
+        }
+        entries.push_back({m, partner[i] >= 0});
+    }
+    for (std::size_t i = 0; i < second.minutiae.size(); ++i) {
+        if (pairedSecond[i])
+            continue;
+        Minutia m = second.minutiae[i];
+        const auto [x, y] = placement.apply(m.x, m.y);
+        const bool taken = std::any_of(entries.begin(), entries.end(), [&](const Entry &e) {
+            return std::hypot(e.minutia.x - x, e.minutia.y - y) < kSamePlace;
+        });
+        if (taken)
+            continue;
+        m.x = std::int16_t(std::lround(x));
+        m.y = std::int16_t(std::lround(y));
+        m.angle = turn(m.angle, placement.angle);
+        entries.push_back({m, false});
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+        return a.seenTwice != b.seenTwice ? a.seenTwice : a.minutia.quality > b.minutia.quality;
+    });
+    if (entries.size() > std::size_t(kMaxTemplateMinutiae))
+        entries.resize(std::size_t(kMaxTemplateMinutiae));
+
+    Template merged;
+    merged.merged = true;
+    for (const Entry &e : entries)
+        merged.minutiae.push_back(e.minutia);
+    return merged;
+}
+
+} // namespace vyrsim

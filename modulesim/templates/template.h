@@ -1,0 +1,42 @@
+#ifndef TEMPLATE_H
+#define TEMPLATE_H
+
+// What the module keeps of a finger: its minutiae. A feature made from one
+// press and a template merged from two presses have the same form; only the
+// merged flag tells them apart.
+
+#include <cstdint>
+#include <vector>
+
+namespace vyrsim {
+
+enum class MinutiaType : std::uint8_t { Ending = 0, Fork = 1 };
+
+struct Minutia
+{
+    std::int16_t x = 0; // pixels, in the frame of the press that defines the template
+    std::int16_t y = 0;
+    // Direction in 256 steps a turn, counter-clockwise from +x with y pointing
+    // down the frame. An ending points along its ridge, away from the free
+    // end; a fork points along the gap between its two branches, so that an
+    // ending and the fork that a harder press makes of it point alike.
+    std::uint8_t angle = 0;
+    MinutiaType type = MinutiaType::Ending;
+    std::uint8_t quality = 0; // reliability, 0 to 100
+};
+
+struct Template
+{
+    std::vector<Minutia> minutiae;
+    bool merged = false;
+
+    bool empty() const { return minutiae.empty(); }
+};
+
+// At most this many minutiae fit the 512-byte layout. A single press keeps
+// fewer (kMaxPressMinutiae in the extractor), so a merge has room to add.
+constexpr int kMaxTemplateMinutiae = 80;
+
+} // namespace vyrsim
+
+#endif // TEMPLATE_H

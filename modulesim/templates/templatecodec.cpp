@@ -1,0 +1,116 @@
+#include "templatecodec.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vyrsim {
+
+namespace {
+
+constexpr unsigned char kMagic[3] = {'V', 'Y', 'T'};
+constexpr unsigned char kVersion = 1;
+constexpr int kHeaderBytes = 8;
+constexpr int kMinutiaBytes = 6;
+constexpr int kChecksumAt = kTemplateBytes - 4;
+constexpr unsigned char kFork = 0x80;
+
+void put16(unsigned char *at, std::int16_t value)
+{
+    const auto u = static_cast<std::uint16_t>(value);
+    at[0] = static_cast<unsigned char>(u);
+    at[1] = static_cast<unsigned char>(u >> 8);
+}
+
+std::int16_t get16(const unsigned char *at)
+{
+    return static_cast<std::int16_t>(std::uint16_t(at[0] | at[1] << 8));
+}
+
+void put32(unsigned char *at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+std::uint32_t get32(const unsigned char *at)
+{
+    std::uint32_t value = 0;
+    for (int i = 0; i < 4; ++i)
+        value |= std::uint32_t(at[i]) << (8 * i);
+    return value;
+}
+
+} // namespace
+
+std::uint32_t crc32(const unsigned char *data, int length)
+{
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> t {};
+        for (std::uint32_t n = 0; n < 256; ++n) {
+            std::uint32_t c = n;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    std::uint32_t crc = 0xffffffffu;
+    for (int i = 0; i < length; ++i)
+        crc = table[(crc ^ data[i]) & 0xff] ^ (crc >> 8);
+    return crc ^ 0xffffffffu;
+}
+
+TemplateBytes encodeTemplate(const Template &t)
+{
+    TemplateBytes bytes {};
+    const int n = std::min<int>(int(t.minutiae.size()), kMaxTemplateMinutiae);
+    std::memcpy(bytes.data(), kMagic, sizeof kMagic);
+    bytes[3] = kVersion;
+    bytes[4] = t.merged ? 1 : 0;
+    bytes[5] = static_cast<unsigned char>(n);
+    unsigned char *at = bytes.data() + kHeaderBytes;
+    for (int i = 0; i < n; ++i, at += kMinutiaBytes) {
+        const Minutia &m = t.minutiae[std::size_t(i)];
+        put16(at, m.x);
+        put16(at + 2, m.y);
+        at[4] = m.angle;
+        at[5] = static_cast<unsigned char>((m.type == MinutiaType::Fork ? kFork : 0)
+                                           | std::min<int>(m.quality, 100));
+    }
+    put32(bytes.data() + kChecksumAt, crc32(bytes.data(), kChecksumAt));
+    return bytes;
+}
+
+std::optional<Template> decodeTemplate(const unsigned char *data, int length)
+{
+    if (!data || length != kTemplateBytes)
+        return std::nullopt;
+    if (std::memcmp(data, kMagic, sizeof kMagic) != 0 || data[3] != kVersion)
+        return std::nullopt;
+    if (get32(data + kChecksumAt) != crc32(data, kChecksumAt))
+        return std::nullopt;
+    const int n = data[5];
+    if ((data[4] & ~1u) != 0 || n > kMaxTemplateMinutiae || data[6] != 0 || data[7] != 0)
+        return std::nullopt;
+    const unsigned char *end = data + kHeaderBytes + n * kMinutiaBytes;
+    if (std::any_of(end, data + kChecksumAt, [](unsigned char b) { return b != 0; }))
+        return std::nullopt;
+
+    Template t;
+    t.merged = data[4] & 1;
+    t.minutiae.reserve(std::size_t(n));
+    for (const unsigned char *at = data + kHeaderBytes; at < end; at += kMinutiaBytes) {
+        Minutia m;
+        m.x = get16(at);
+        m.y = get16(at + 2);
+        m.angle = at[4];
+        m.type = (at[5] & kFork) ? MinutiaType::Fork : MinutiaType::Ending;
+        m.quality = at[5] & 0x7f;
+        if (m.quality > 100)
+            return std::nullopt;
+        t.minutiae.push_back(m);
+    }
+    return t;
+}
+
+} // namespace vyrsim

@@ -1,0 +1,161 @@
+// Shows how the simulated module sees frames: for each frame, the image,
+// the enhanced ridges and the skeleton, with the minutiae it kept drawn
+// over the image (endings red, forks blue, a tail along the direction).
+//
+//   vyrsim_minutiae <out.png> [image ...]
+//
+// Without images it takes presses of synthetic fingers.
+
+#include "extractor.h"
+#include "fingersynth.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+using namespace vyrsim;
+
+namespace {
+
+GreyImage fromQImage(const QImage &source)
+{
+    const QImage grey = source.convertToFormat(QImage::Format_Grayscale8);
+    GreyImage image(kFrameWidth, kFrameHeight, 255);
+    const int ox = (grey.width() - kFrameWidth) / 2;
+    const int oy = (grey.height() - kFrameHeight) / 2;
+    for (int y = 0; y < kFrameHeight; ++y)
+        for (int x = 0; x < kFrameWidth; ++x)
+            if (grey.valid(x + ox, y + oy))
+                image.at(x, y) = grey.constScanLine(y + oy)[x + ox];
+    return image;
+}
+
+QImage toQImage(const GreyImage &image)
+{
+    QImage out(image.cols, image.rows, QImage::Format_RGB32);
+    for (int y = 0; y < image.rows; ++y)
+        for (int x = 0; x < image.cols; ++x) {
+            const int v = image.at(x, y);
+            out.setPixel(x, y, qRgb(v, v, v));
+        }
+    return out;
+}
+
+QImage enhancedPicture(const ExtractionTrace &trace)
+{
+    QImage out(trace.enhanced.cols, trace.enhanced.rows, QImage::Format_RGB32);
+    float scale = 1;
+    for (float v : trace.enhanced.cells)
+        scale = std::max(scale, std::fabs(v));
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x) {
+            const int v = 128 + int(127 * trace.enhanced.at(x, y) / scale);
+            out.setPixel(x, y, qRgb(v, v, v));
+        }
+    return out;
+}
+
+QImage skeletonPicture(const ExtractionTrace &trace)
+{
+    QImage out(trace.skeleton.cols, trace.skeleton.rows, QImage::Format_RGB32);
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x) {
+            const int c = std::min(x / kBlock, trace.mask.cols - 1);
+            const int r = std::min(y / kBlock, trace.mask.rows - 1);
+            const int shade
+                = trace.mask.at(c, r) ? 255 - int(80 * (1 - trace.quality.at(c, r))) : 150;
+            QRgb colour = qRgb(shade, shade, shade);
+            if (trace.skeleton.at(x, y))
+                colour = qRgb(0, 0, 0);
+            else if (trace.ridges.at(x, y))
+                colour = qRgb(200, 200, 200);
+            out.setPixel(x, y, colour);
+        }
+    return out;
+}
+
+void drawMinutiae(QPainter &painter, const std::vector<MinutiaCandidate> &minutiae,
+                  const QPoint &origin, bool faint)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(origin);
+    for (const MinutiaCandidate &m : minutiae) {
+        QColor colour = m.type == MinutiaType::Ending ? QColor(220, 30, 30) : QColor(30, 90, 230);
+        if (faint)
+            colour.setAlpha(90);
+        painter.setPen(QPen(colour, 1.6));
+        painter.setBrush(Qt::NoBrush);
+        const QPointF at(m.x + 0.5, m.y + 0.5);
+        painter.drawEllipse(at, 3.5, 3.5);
+        painter.drawLine(at, at + QPointF(11 * std::cos(m.angle), 11 * std::sin(m.angle)));
+    }
+    painter.restore();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: vyrsim_minutiae <out.png> [image ...]\n");
+        return 2;
+    }
+    std::vector<GreyImage> frames;
+    std::vector<QString> labels;
+    for (int i = 2; i < argc; ++i) {
+        const QImage picture(QString::fromLocal8Bit(argv[i]));
+        if (picture.isNull()) {
+            std::fprintf(stderr, "vyrsim_minutiae: cannot read %s\n", argv[i]);
+            return 1;
+        }
+        frames.push_back(fromQImage(picture));
+        labels.push_back(QString::fromLocal8Bit(argv[i]).section('/', -1));
+    }
+    if (frames.empty()) {
+        for (int finger : {1, 2}) {
+            GreyImage frame(kFrameWidth, kFrameHeight);
+            renderFinger(finger, pressFor(finger, 1), 7, frame.cells.data());
+            frames.push_back(std::move(frame));
+            labels.push_back(QStringLiteral("finger %1").arg(finger));
+        }
+    }
+
+    constexpr int kGap = 8;
+    const int w = kFrameWidth;
+    const int h = kFrameHeight;
+    QImage sheet(3 * w + 4 * kGap, int(frames.size()) * (h + kGap + 16) + kGap,
+                 QImage::Format_RGB32);
+    sheet.fill(QColor(0x30, 0x30, 0x30));
+    QPainter painter(&sheet);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        ExtractionTrace trace;
+        const Extraction result = extractFeatures(frames[i], &trace);
+        const int top = kGap + int(i) * (h + kGap + 16);
+        const QPoint image(kGap, top);
+        const QPoint enhanced(2 * kGap + w, top);
+        const QPoint skeleton(3 * kGap + 2 * w, top);
+        painter.drawImage(image, toQImage(frames[i]));
+        painter.drawImage(enhanced, enhancedPicture(trace));
+        painter.drawImage(skeleton, skeletonPicture(trace));
+        drawMinutiae(painter, trace.candidates, skeleton, true);
+        drawMinutiae(painter, trace.minutiae, skeleton, false);
+        drawMinutiae(painter, trace.minutiae, image, false);
+        painter.setPen(Qt::white);
+        painter.drawText(QPoint(kGap, top + h + 13),
+                         QStringLiteral("%1: %2 minutiae, print %3%, usable %4%: %5")
+                             .arg(labels[i])
+                             .arg(result.feature.minutiae.size())
+                             .arg(result.printPercent)
+                             .arg(result.usablePercent)
+                             .arg(result.accepted ? "accepted" : "refused"));
+    }
+    painter.end();
+    return sheet.save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+}
