@@ -1,6 +1,6 @@
 // Oriented ridge filtering. Directions are quantised to kDirections and
-// periods to quarter pixels, so that the taps of every filter are integer
-// offsets into a padded copy of the image, computed once.
+// periods to quarter pixels, so that the taps of every filter are fixed
+// offsets into a padded copy of the image.
 
 #include "enhance.h"
 
@@ -16,8 +16,8 @@ namespace vyrsim {
 namespace {
 
 constexpr int kDirections = 32;
-constexpr int kAlongTaps = 8; // on each side of the pixel
-constexpr float kAlongSigma = 4.0f;
+constexpr int kAlongTaps = 10; // on each side of the pixel
+constexpr float kAlongSigma = 5.0f;
 constexpr int kAcrossTaps = 8;
 constexpr int kMargin = std::max(kAlongTaps, kAcrossTaps) + 1;
 constexpr int kPeriodSteps = 4; // per pixel of period
@@ -26,23 +26,25 @@ constexpr float kPi = 3.14159265f;
 
 struct Taps
 {
-    // Per direction, per tap: the offset of the tap as (dx, dy).
-    std::array<std::array<std::array<int, 2>, 2 * kAcrossTaps + 1>, kDirections> across {};
-    std::array<std::array<std::array<int, 2>, 2 * kAlongTaps + 1>, kDirections> along {};
+    // Per direction, per tap: the offset of the tap in the padded image.
+    std::array<std::array<int, 2 * kAcrossTaps + 1>, kDirections> across {};
+    std::array<std::array<int, 2 * kAlongTaps + 1>, kDirections> along {};
     std::array<float, 2 * kAlongTaps + 1> alongWeight {};
     // Per quantised period: the band-pass across the ridges, zero mean.
     std::array<std::array<float, 2 * kAcrossTaps + 1>, kPeriods> acrossWeight {};
 
-    Taps()
+    explicit Taps(int stride)
     {
         for (int d = 0; d < kDirections; ++d) {
             const float angle = kPi * d / kDirections;
             const float ux = std::cos(angle);
             const float uy = std::sin(angle);
             for (int k = -kAlongTaps; k <= kAlongTaps; ++k)
-                along[d][k + kAlongTaps] = {int(std::lround(k * ux)), int(std::lround(k * uy))};
+                along[d][k + kAlongTaps]
+                    = int(std::lround(k * uy)) * stride + int(std::lround(k * ux));
             for (int j = -kAcrossTaps; j <= kAcrossTaps; ++j)
-                across[d][j + kAcrossTaps] = {int(std::lround(-j * uy)), int(std::lround(j * ux))};
+                across[d][j + kAcrossTaps]
+                    = int(std::lround(j * ux)) * stride + int(std::lround(-j * uy));
         }
         float total = 0;
         for (int k = -kAlongTaps; k <= kAlongTaps; ++k)
@@ -52,7 +54,9 @@ struct Taps
             w /= total;
         for (int p = 0; p < kPeriods; ++p) {
             const float period = kMinPeriod + float(p) / kPeriodSteps;
-            const float sigma = 0.5f * period;
+            // A narrow envelope, about one period: the filter follows the
+            // ridges it sees rather than ridges it would make up.
+            const float sigma = 0.25f * period;
             float mean = 0;
             float envelope = 0;
             auto &weights = acrossWeight[p];
@@ -70,21 +74,49 @@ struct Taps
     }
 };
 
-const Taps &taps()
+// atan2 to within a few thousandths of a radian, plenty for 32 directions.
+float fastAtan2(float y, float x)
 {
-    static const Taps t;
-    return t;
+    const float ax = std::fabs(x);
+    const float ay = std::fabs(y);
+    const float big = std::max(ax, ay);
+    if (big == 0)
+        return 0;
+    const float z = std::min(ax, ay) / big;
+    float a = z * (kPi / 4 + 0.273f * (1 - z));
+    if (ay > ax)
+        a = kPi / 2 - a;
+    if (x < 0)
+        a = kPi - a;
+    return y < 0 ? -a : a;
 }
 
 // Direction index of every pixel, from the block field interpolated.
 std::vector<std::uint8_t> pixelDirections(const OrientationField &field, int w, int h)
 {
     std::vector<std::uint8_t> directions(std::size_t(w) * std::size_t(h));
+    const int cols = field.dirX.cols;
+    const int rows = field.dirX.rows;
     for (int y = 0; y < h; ++y) {
+        const float gy = std::clamp((y + 0.5f) / kBlock - 0.5f, 0.0f, float(rows - 1));
+        const int r0 = int(gy);
+        const int r1 = std::min(r0 + 1, rows - 1);
+        const float fy = gy - r0;
         for (int x = 0; x < w; ++x) {
-            const float angle = field.angleAt(x + 0.5f, y + 0.5f);
-            directions[std::size_t(y) * w + x]
-                = std::uint8_t(int(std::lround(angle / kPi * kDirections)) % kDirections);
+            const float gx = std::clamp((x + 0.5f) / kBlock - 0.5f, 0.0f, float(cols - 1));
+            const int c0 = int(gx);
+            const int c1 = std::min(c0 + 1, cols - 1);
+            const float fx = gx - c0;
+            auto lerp = [&](const Grid<float> &g) {
+                const float top = g.at(c0, r0) + (g.at(c1, r0) - g.at(c0, r0)) * fx;
+                const float bottom = g.at(c0, r1) + (g.at(c1, r1) - g.at(c0, r1)) * fx;
+                return top + (bottom - top) * fy;
+            };
+            float angle = 0.5f * fastAtan2(lerp(field.dirY), lerp(field.dirX));
+            if (angle < 0)
+                angle += kPi;
+            directions[std::size_t(y) * std::size_t(w) + std::size_t(x)]
+                = std::uint8_t(int(angle / kPi * kDirections + 0.5f) % kDirections);
         }
     }
     return directions;
@@ -95,16 +127,23 @@ std::vector<std::uint8_t> pixelDirections(const OrientationField &field, int w, 
 Grid<float> enhanceRidges(const GreyImage &image, const OrientationField &field,
                           const Grid<float> &period, const Grid<std::uint8_t> &mask)
 {
-    const Taps &t = taps();
     const int w = image.cols;
     const int h = image.rows;
     const int pw = w + 2 * kMargin;
     const int ph = h + 2 * kMargin;
-    auto inside = [&](int x, int y) {
-        const int c = std::min(x / kBlock, mask.cols - 1);
-        const int r = std::min(y / kBlock, mask.rows - 1);
-        return mask.at(c, r) != 0;
+    const Taps t(pw);
+    auto blockAt = [&](int x, int y) {
+        return std::pair<int, int>(std::min(x / kBlock, mask.cols - 1),
+                                   std::min(y / kBlock, mask.rows - 1));
     };
+    // The along pass is needed up to the across filter's reach outside the print.
+    Grid<std::uint8_t> near(mask.cols, mask.rows);
+    for (int r = 0; r < mask.rows; ++r)
+        for (int c = 0; c < mask.cols; ++c)
+            for (int dr = -1; dr <= 1; ++dr)
+                for (int dc = -1; dc <= 1; ++dc)
+                    if (mask.contains(c + dc, r + dr) && mask.at(c + dc, r + dr))
+                        near.at(c, r) = 1;
     const std::vector<std::uint8_t> directions = pixelDirections(field, w, h);
 
     // The image, padded by repeating its edges.
@@ -112,19 +151,25 @@ Grid<float> enhanceRidges(const GreyImage &image, const OrientationField &field,
     for (int y = 0; y < ph; ++y) {
         const int sy = std::clamp(y - kMargin, 0, h - 1);
         for (int x = 0; x < pw; ++x)
-            padded[std::size_t(y) * pw + x] = image.at(std::clamp(x - kMargin, 0, w - 1), sy);
+            padded[std::size_t(y) * std::size_t(pw) + std::size_t(x)]
+                = image.at(std::clamp(x - kMargin, 0, w - 1), sy);
     }
 
-    // Along the ridges, over the print and a margin around it.
+    // Along the ridges.
     std::vector<float> smoothed = padded;
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            const int d = directions[std::size_t(y) * w + x];
-            const std::size_t at = std::size_t(y + kMargin) * pw + std::size_t(x + kMargin);
+            const auto [c, r] = blockAt(x, y);
+            if (!near.at(c, r))
+                continue;
+            const auto &offsets
+                = t.along[directions[std::size_t(y) * std::size_t(w) + std::size_t(x)]];
+            const float *at
+                = &padded[std::size_t(y + kMargin) * std::size_t(pw) + std::size_t(x + kMargin)];
             float sum = 0;
             for (int k = 0; k < 2 * kAlongTaps + 1; ++k)
-                sum += t.alongWeight[k] * padded[at + t.along[d][k][1] * pw + t.along[d][k][0]];
-            smoothed[at] = sum;
+                sum += t.alongWeight[std::size_t(k)] * at[offsets[std::size_t(k)]];
+            smoothed[std::size_t(y + kMargin) * std::size_t(pw) + std::size_t(x + kMargin)] = sum;
         }
     }
 
@@ -132,18 +177,19 @@ Grid<float> enhanceRidges(const GreyImage &image, const OrientationField &field,
     Grid<float> out(w, h, 0.0f);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            if (!inside(x, y))
+            const auto [c, r] = blockAt(x, y);
+            if (!mask.at(c, r))
                 continue;
-            const int d = directions[std::size_t(y) * w + x];
-            const float p = period.at(std::min(x / kBlock, period.cols - 1),
-                                      std::min(y / kBlock, period.rows - 1));
-            const int pi
-                = std::clamp(int(std::lround((p - kMinPeriod) * kPeriodSteps)), 0, kPeriods - 1);
-            const auto &weights = t.acrossWeight[pi];
-            const std::size_t at = std::size_t(y + kMargin) * pw + std::size_t(x + kMargin);
+            const int p = std::clamp(int((period.at(c, r) - kMinPeriod) * kPeriodSteps + 0.5f), 0,
+                                     kPeriods - 1);
+            const auto &weights = t.acrossWeight[std::size_t(p)];
+            const auto &offsets
+                = t.across[directions[std::size_t(y) * std::size_t(w) + std::size_t(x)]];
+            const float *at
+                = &smoothed[std::size_t(y + kMargin) * std::size_t(pw) + std::size_t(x + kMargin)];
             float sum = 0;
             for (int j = 0; j < 2 * kAcrossTaps + 1; ++j)
-                sum += weights[j] * smoothed[at + t.across[d][j][1] * pw + t.across[d][j][0]];
+                sum += weights[std::size_t(j)] * at[offsets[std::size_t(j)]];
             out.at(x, y) = sum;
         }
     }

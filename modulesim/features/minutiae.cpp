@@ -15,6 +15,10 @@ namespace {
 constexpr float kPi = 3.14159265f;
 constexpr int kDirectionTrace = 12; // pixels followed to find a direction
 constexpr float kFieldAgreement = 0.6f; // radians; beyond it the ridge's own course wins
+constexpr float kShortRidge = 0.8f; // periods: shorter links between minutiae are artefacts
+constexpr float kBreakReach = 2.0f; // periods: endings facing across a shorter gap are a break
+constexpr float kMinQuality = 0.1f; // block quality below which minutiae are not believed
+constexpr int kCrowd = 2; // neighbours within a period that make a minutia noise
 
 float wrapAngle(float a)
 {
@@ -223,7 +227,7 @@ std::vector<MinutiaCandidate> filterMinutiae(const std::vector<MinutiaCandidate>
     RidgeFollower follower(skeleton, minutiaAt);
     for (int i = 0; i < n; ++i) {
         const MinutiaCandidate &m = candidates[std::size_t(i)];
-        const int shortLength = int(std::lround(1.1f * periodAt(m)));
+        const int shortLength = int(std::lround(kShortRidge * periodAt(m)));
         for (const auto &[fx, fy] : branchStarts(skeleton, m.x, m.y)) {
             const Trace t = follower.follow(m.x, m.y, fx, fy, shortLength);
             if (t.hit >= 0) {
@@ -238,7 +242,7 @@ std::vector<MinutiaCandidate> filterMinutiae(const std::vector<MinutiaCandidate>
         const MinutiaCandidate &a = candidates[std::size_t(i)];
         if (a.type != MinutiaType::Ending)
             continue;
-        const float reach = 2.0f * periodAt(a);
+        const float reach = kBreakReach * periodAt(a);
         for (int j = i + 1; j < n; ++j) {
             const MinutiaCandidate &b = candidates[std::size_t(j)];
             if (b.type != MinutiaType::Ending)
@@ -261,7 +265,7 @@ std::vector<MinutiaCandidate> filterMinutiae(const std::vector<MinutiaCandidate>
         const MinutiaCandidate &m = candidates[std::size_t(i)];
         const int c = std::min(blockOf(m.x), input.inner.cols - 1);
         const int r = std::min(blockOf(m.y), input.inner.rows - 1);
-        if (!input.inner.at(c, r) || input.quality.at(c, r) < 0.2f)
+        if (!input.inner.at(c, r) || input.quality.at(c, r) < kMinQuality)
             removed[std::size_t(i)] = true;
     }
 
@@ -282,7 +286,7 @@ std::vector<MinutiaCandidate> filterMinutiae(const std::vector<MinutiaCandidate>
 
     std::vector<MinutiaCandidate> kept;
     for (int i = 0; i < n; ++i) {
-        if (removed[std::size_t(i)] || crowd[std::size_t(i)] >= 2)
+        if (removed[std::size_t(i)] || crowd[std::size_t(i)] >= kCrowd)
             continue;
         MinutiaCandidate m = candidates[std::size_t(i)];
         const float q = input.quality.at(std::min(blockOf(m.x), input.quality.cols - 1),

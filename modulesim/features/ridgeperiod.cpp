@@ -25,8 +25,10 @@ float blockPeriod(const GreyImage &image, float cx, float cy, float angle)
     for (int j = -kAcross; j <= kAcross; ++j) {
         float sum = 0;
         for (int k = -kAlong; k <= kAlong; ++k) {
-            const int x = std::clamp(int(std::lround(cx - j * uy + k * ux)), 0, image.cols - 1);
-            const int y = std::clamp(int(std::lround(cy + j * ux + k * uy)), 0, image.rows - 1);
+            const float fx = std::clamp(cx - j * uy + k * ux, 0.0f, image.cols - 1.0f);
+            const float fy = std::clamp(cy + j * ux + k * uy, 0.0f, image.rows - 1.0f);
+            const int x = int(fx + 0.5f);
+            const int y = int(fy + 0.5f);
             sum += image.at(x, y);
         }
         profile[j + kAcross] = sum;

@@ -9,7 +9,7 @@ namespace vyrsim {
 
 namespace {
 
-constexpr float kMinContrast = 11.0f; // grey levels of standard deviation
+constexpr float kMinContrast = 8.0f; // grey levels of standard deviation
 
 float ramp(float from, float to, float x)
 {
@@ -57,7 +57,7 @@ Grid<float> blockQuality(const BlockStats &stats)
     Grid<float> quality(stats.contrast.cols, stats.contrast.rows);
     for (std::size_t i = 0; i < quality.cells.size(); ++i)
         quality.cells[i] = ramp(kMinContrast, 32.0f, stats.contrast.cells[i])
-            * ramp(0.12f, 0.5f, stats.coherence.cells[i]);
+            * ramp(0.05f, 0.3f, stats.coherence.cells[i]);
     return quality;
 }
 

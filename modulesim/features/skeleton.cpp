@@ -114,47 +114,63 @@ int crossingNumber(std::uint8_t bits)
 Grid<std::uint8_t> thin(Grid<std::uint8_t> ridges)
 {
     static const ThinningTables tables;
+    // A copy with a border of background, so that every pixel has eight
+    // neighbours to read without bounds checks.
+    const int w = ridges.cols;
+    const int stride = w + 2;
+    std::vector<std::uint8_t> g(std::size_t(stride) * std::size_t(ridges.rows + 2), 0);
+    int offsets[8];
+    for (int k = 0; k < 8; ++k)
+        offsets[k] = kNeighbourDy[k] * stride + kNeighbourDx[k];
+    auto bitsAt = [&](int at) {
+        unsigned bits = 0;
+        for (int k = 0; k < 8; ++k)
+            bits |= unsigned(g[std::size_t(at + offsets[k])]) << k;
+        return std::uint8_t(bits);
+    };
+
     // Only ridge pixels are ever looked at again; the list shrinks as they go.
     std::vector<int> candidates;
-    for (int i = 0; i < int(ridges.cells.size()); ++i)
-        if (ridges.cells[std::size_t(i)])
-            candidates.push_back(i);
+    for (int y = 0; y < ridges.rows; ++y)
+        for (int x = 0; x < w; ++x)
+            if (ridges.at(x, y)) {
+                const int at = (y + 1) * stride + x + 1;
+                g[std::size_t(at)] = 1;
+                candidates.push_back(at);
+            }
     std::vector<int> doomed;
     bool changed = true;
     while (changed) {
         changed = false;
         for (int step = 0; step < 2; ++step) {
             doomed.clear();
-            for (int at : candidates) {
-                const int x = at % ridges.cols;
-                const int y = at / ridges.cols;
-                if (tables.removable[std::size_t(step)][neighbourBits(ridges, x, y)])
+            for (int at : candidates)
+                if (tables.removable[std::size_t(step)][bitsAt(at)])
                     doomed.push_back(at);
-            }
             for (int at : doomed)
-                ridges.cells[std::size_t(at)] = 0;
+                g[std::size_t(at)] = 0;
             changed = changed || !doomed.empty();
             std::size_t kept = 0;
             for (int at : candidates)
-                if (ridges.cells[std::size_t(at)])
+                if (g[std::size_t(at)])
                     candidates[kept++] = at;
             candidates.resize(kept);
         }
     }
-    // Staircase corners: a pixel whose two neighbours touch each other
+    // Staircase corners: a pixel whose only two neighbours touch each other
     // directly is a kink, not part of the line.
     for (int at : candidates) {
-        const int x = at % ridges.cols;
-        const int y = at / ridges.cols;
-        const std::uint8_t bits = neighbourBits(ridges, x, y);
+        const std::uint8_t bits = bitsAt(at);
         for (int k = 0; k < 8; k += 2) {
-            const std::uint8_t corner = std::uint8_t((1u << k) | (1u << ((k + 2) % 8)));
-            if (bits == corner) {
-                ridges.at(x, y) = 0;
+            if (bits == std::uint8_t((1u << k) | (1u << ((k + 2) % 8)))) {
+                g[std::size_t(at)] = 0;
                 break;
             }
         }
     }
+    for (int y = 0; y < ridges.rows; ++y)
+        for (int x = 0; x < w; ++x)
+            ridges.at(x, y) = g[std::size_t((y + 1) * stride + x + 1)];
     return ridges;
 }
 

@@ -13,7 +13,7 @@ constexpr float kPi = 3.14159265f;
 // How far two edges may differ and still be the same edge of one finger.
 constexpr float kLengthSlack = 3.0f; // pixels
 constexpr float kLengthRatio = 0.07f; // of the length: skin stretches
-constexpr float kAngleSlack = 0.35f; // radians, about 20 degrees
+constexpr float kAngleSlack = 0.25f; // radians, about 15 degrees
 
 // The probe's edges are binned by length, and by their two angles.
 constexpr float kLengthBin = 6.0f;
@@ -22,7 +22,7 @@ constexpr int kAngleBins = 16;
 constexpr int kBins = kLengthBins * kAngleBins * kAngleBins;
 
 constexpr int kRoots = 4; // root pairs a candidate's pairing may grow from
-constexpr int kMinVotes = 2; // root pairs a candidate's pairing may grow from
+constexpr int kMinVotes = 2; // edges that must agree before a pair is a root
 
 float lengthSlack(float length)
 {
@@ -67,20 +67,28 @@ float edgeError(const Edge &a, const Edge &b)
     return dl + da + db;
 }
 
+// Every pair of minutiae counts, and every further edge that confirms the
+// pairing counts double: chance pairings of different fingers grow as thin
+// trees with few confirming edges, true ones as a dense mesh. Scaled so that
+// different fingers stay below VYRSIM_MATCH_THRESHOLD.
+int scoreOf(const MatchResult &r)
+{
+    return r.pairs < 3 ? 0 : (6 * r.support + 3 * r.pairs) / 4;
+}
+
 } // namespace
 
 Matcher::Matcher(const Template &probe)
     : m_probe(EdgeTable::build(probe))
 {
     // Each probe edge goes into every bin its tolerance reaches, so that a
-    // candidate edge needs to look into its own bin only.
-    std::vector<std::vector<std::uint16_t>> bins(kBins);
-    for (std::size_t e = 0; e < m_probe.edges.size(); ++e) {
-        const Edge &edge = m_probe.edges[e];
+    // candidate edge needs to look into its own bin only. Two passes: count,
+    // then fill, as compressed rows.
+    const float angleStep = kTwoPi / kAngleBins;
+    auto forEachBin = [&](const Edge &edge, auto visit) {
         const float slack = lengthSlack(edge.length);
         const int l0 = lengthBin(std::max(0.0f, edge.length - slack));
         const int l1 = lengthBin(edge.length + slack);
-        const float angleStep = kTwoPi / kAngleBins;
         const int a0 = int(std::floor((edge.fromAngle - kAngleSlack) / angleStep));
         const int a1 = int(std::floor((edge.fromAngle + kAngleSlack) / angleStep));
         const int b0 = int(std::floor((edge.toAngle - kAngleSlack) / angleStep));
@@ -88,14 +96,18 @@ Matcher::Matcher(const Template &probe)
         for (int l = l0; l <= l1; ++l)
             for (int a = a0; a <= a1; ++a)
                 for (int b = b0; b <= b1; ++b)
-                    bins[std::size_t(binOf(l, a, b))].push_back(std::uint16_t(e));
-    }
-    m_binStart.reserve(kBins + 1);
-    for (const auto &bin : bins) {
-        m_binStart.push_back(std::uint16_t(m_binEdges.size()));
-        m_binEdges.insert(m_binEdges.end(), bin.begin(), bin.end());
-    }
-    m_binStart.push_back(std::uint16_t(m_binEdges.size()));
+                    visit(binOf(l, a, b));
+    };
+    m_binStart.assign(kBins + 1, 0);
+    for (const Edge &edge : m_probe.edges)
+        forEachBin(edge, [&](int bin) { ++m_binStart[std::size_t(bin) + 1]; });
+    for (int bin = 0; bin < kBins; ++bin)
+        m_binStart[std::size_t(bin) + 1] += m_binStart[std::size_t(bin)];
+    m_binEdges.resize(m_binStart.back());
+    std::vector<std::uint16_t> fill(m_binStart.begin(), m_binStart.end() - 1);
+    for (std::size_t e = 0; e < m_probe.edges.size(); ++e)
+        forEachBin(m_probe.edges[e],
+                   [&](int bin) { m_binEdges[fill[std::size_t(bin)]++] = std::uint16_t(e); });
 }
 
 void Matcher::vote(const EdgeTable &candidate)
@@ -170,68 +182,6 @@ MatchResult Matcher::grow(const EdgeTable &candidate, int probeRoot, int candida
     return result;
 }
 
-void Matcher::measure(const EdgeTable &candidate, MatchResult &r) const
-{
-    // Least-squares rigid placement of the probe's paired minutiae onto the candidate's.
-    double spx = 0, spy = 0, scx = 0, scy = 0;
-    const double n = double(r.pairing.size());
-    for (auto [p, c] : r.pairing) {
-        spx += m_probe.minutiae[std::size_t(p)].x;
-        spy += m_probe.minutiae[std::size_t(p)].y;
-        scx += candidate.minutiae[std::size_t(c)].x;
-        scy += candidate.minutiae[std::size_t(c)].y;
-        r.typeAgree
-            += m_probe.minutiae[std::size_t(p)].type == candidate.minutiae[std::size_t(c)].type;
-    }
-    spx /= n;
-    spy /= n;
-    scx /= n;
-    scy /= n;
-    double sxx = 0, sxy = 0;
-    for (auto [p, c] : r.pairing) {
-        const double ax = m_probe.minutiae[std::size_t(p)].x - spx;
-        const double ay = m_probe.minutiae[std::size_t(p)].y - spy;
-        const double bx = candidate.minutiae[std::size_t(c)].x - scx;
-        const double by = candidate.minutiae[std::size_t(c)].y - scy;
-        sxx += ax * bx + ay * by;
-        sxy += ax * by - ay * bx;
-    }
-    const double angle = std::atan2(sxy, sxx);
-    const double cs = std::cos(angle), sn = std::sin(angle);
-    auto place = [&](const MatchMinutia &m) {
-        const double ax = m.x - spx, ay = m.y - spy;
-        return std::pair<double, double>(cs * ax - sn * ay + scx, sn * ax + cs * ay + scy);
-    };
-    double sq = 0;
-    for (auto [p, c] : r.pairing) {
-        const auto [x, y] = place(m_probe.minutiae[std::size_t(p)]);
-        const double d2 = (x - candidate.minutiae[std::size_t(c)].x)
-                * (x - candidate.minutiae[std::size_t(c)].x)
-            + (y - candidate.minutiae[std::size_t(c)].y)
-                * (y - candidate.minutiae[std::size_t(c)].y);
-        sq += d2;
-        r.consistent += d2 < 12 * 12;
-    }
-    r.residual = float(std::sqrt(sq / n));
-    for (const MatchMinutia &m : m_probe.minutiae) {
-        const auto [x, y] = place(m);
-        for (const MatchMinutia &c : candidate.minutiae)
-            if ((x - c.x) * (x - c.x) + (y - c.y) * (y - c.y) < 25 * 25) {
-                ++r.probeOverlap;
-                break;
-            }
-    }
-    for (const MatchMinutia &c : candidate.minutiae) {
-        for (const MatchMinutia &m : m_probe.minutiae) {
-            const auto [x, y] = place(m);
-            if ((x - c.x) * (x - c.x) + (y - c.y) * (y - c.y) < 25 * 25) {
-                ++r.candidateOverlap;
-                break;
-            }
-        }
-    }
-}
-
 MatchResult Matcher::match(const EdgeTable &candidate)
 {
     MatchResult best;
@@ -240,14 +190,17 @@ MatchResult Matcher::match(const EdgeTable &candidate)
     vote(candidate);
     const std::size_t nc = candidate.minutiae.size();
     for (int root : m_roots) {
-        MatchResult r = grow(candidate, int(std::size_t(root) / nc), int(std::size_t(root) % nc));
-        r.score = r.pairs < 3 ? 0 : 6 * r.pairs + r.support;
-        if (r.score > best.score) {
+        const int p = int(std::size_t(root) / nc);
+        const int c = int(std::size_t(root) % nc);
+        // A root the best pairing already holds would grow into the same pairing.
+        if (std::find(best.pairing.begin(), best.pairing.end(), std::pair<int, int>(p, c))
+            != best.pairing.end())
+            continue;
+        MatchResult r = grow(candidate, p, c);
+        r.score = scoreOf(r);
+        if (r.score > best.score)
             best = std::move(r);
-        }
     }
-    if (best.pairs >= 3)
-        measure(candidate, best);
     return best;
 }
 

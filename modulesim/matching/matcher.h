@@ -25,11 +25,6 @@ struct MatchResult
     int score = 0;
     int pairs = 0; // minutiae paired
     int support = 0; // further edges between paired minutiae that agree
-    int typeAgree = 0;
-    int consistent = 0; // pairs that fit one rigid placement within a few pixels
-    int probeOverlap = 0; // probe minutiae that fall among the candidate's once placed
-    int candidateOverlap = 0;
-    float residual = 0;
     std::vector<std::pair<int, int>> pairing; // (probe, candidate) minutia indices
 };
 
@@ -43,11 +38,9 @@ public:
     int score(const EdgeTable &candidate) { return match(candidate).score; }
 
 private:
-    struct Candidate;
     void vote(const EdgeTable &candidate);
     MatchResult grow(const EdgeTable &candidate, int probeRoot, int candidateRoot);
     void pushEdges(const EdgeTable &candidate, int probe, int cand);
-    void measure(const EdgeTable &candidate, MatchResult &r) const;
 
     EdgeTable m_probe;
     std::vector<std::uint16_t> m_binStart; // the probe's edges by bin, as in CSR

@@ -2,9 +2,10 @@
 // the enhanced ridges and the skeleton, with the minutiae it kept drawn
 // over the image (endings red, forks blue, a tail along the direction).
 //
-//   vyrsim_minutiae <out.png> [image ...]
+//   vyrsim_minutiae <out.png> [image.png | FINGER:PRESS ...]
 //
-// Without images it takes presses of synthetic fingers.
+// FINGER:PRESS is a press of a synthetic finger; without frames it shows
+// presses of two fingers.
 
 #include "extractor.h"
 #include "fingersynth.h"
@@ -110,7 +111,18 @@ int main(int argc, char *argv[])
     std::vector<GreyImage> frames;
     std::vector<QString> labels;
     for (int i = 2; i < argc; ++i) {
-        const QImage picture(QString::fromLocal8Bit(argv[i]));
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        const QStringList synthetic = arg.split(':');
+        if (synthetic.size() == 2 && synthetic[0].toInt() > 0) {
+            const int finger = synthetic[0].toInt();
+            const unsigned press = synthetic[1].toUInt();
+            GreyImage frame(kFrameWidth, kFrameHeight);
+            renderFinger(finger, pressFor(finger, press), press, frame.cells.data());
+            frames.push_back(std::move(frame));
+            labels.push_back(QStringLiteral("finger %1, press %2").arg(finger).arg(press));
+            continue;
+        }
+        const QImage picture(arg);
         if (picture.isNull()) {
             std::fprintf(stderr, "vyrsim_minutiae: cannot read %s\n", argv[i]);
             return 1;

@@ -1,0 +1,229 @@
+// The simulated module judges the image on its sensor: presses of one
+// finger match and of different fingers do not, poor frames are refused,
+// placed images are centred, and templates survive their byte form.
+
+#include "vyr_api.h"
+#include "vyrsim.h"
+
+#include <QtTest>
+
+#include <vector>
+
+namespace {
+
+constexpr int kAddr = -1;
+constexpr int kWidth = 256;
+constexpr int kHeight = 288;
+using Pixels = std::vector<unsigned char>;
+
+} // namespace
+
+class tst_Matching : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void presses_data();
+    void presses();
+    void qualityGate_data();
+    void qualityGate();
+    void placedImageIsCentred_data();
+    void placedImageIsCentred();
+    void placeRefusesBadArguments();
+    void templateBytes_data();
+    void templateBytes();
+
+private:
+    // Takes one image, makes a feature of it in the buffer; returns GenChar's code.
+    int feature(int buffer);
+    Pixels frame();
+    int m_h = 0;
+};
+
+void tst_Matching::init()
+{
+    vyrsim_reset();
+    QCOMPARE(VYROpenDeviceEx(&m_h, 2, nullptr, 2, 0), 0);
+}
+
+void tst_Matching::cleanup()
+{
+    VYRCloseDeviceEx(m_h);
+}
+
+int tst_Matching::feature(int buffer)
+{
+    VYRGetImage(m_h, kAddr);
+    return VYRGenChar(m_h, kAddr, buffer);
+}
+
+Pixels tst_Matching::frame()
+{
+    Pixels pixels(kWidth * kHeight);
+    int length = 0;
+    VYRGetImage(m_h, kAddr);
+    VYRUpImage(m_h, kAddr, pixels.data(), &length);
+    return pixels;
+}
+
+void tst_Matching::presses_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("second");
+    for (int finger : {1, 2, 3, 5, 8})
+        QTest::addRow("finger %d twice", finger) << finger << finger;
+    for (auto [a, b] : {std::pair(1, 2), std::pair(3, 4), std::pair(5, 9), std::pair(6, 7)})
+        QTest::addRow("fingers %d and %d", a, b) << a << b;
+}
+
+// Two presses, lifted in between, each landing its own way: the score is
+// the matcher's, over the threshold only for one finger, and enrolling or
+// searching follows it.
+void tst_Matching::presses()
+{
+    QFETCH(int, first);
+    QFETCH(int, second);
+    const int script[] = {first, 0, second};
+    vyrsim_script(script, 3);
+    QCOMPARE(feature(0), 0);
+    VYRGetImage(m_h, kAddr);
+    QCOMPARE(feature(1), 0);
+    int score = -1;
+    const int same = first == second;
+    QCOMPARE(VYRMatch(m_h, kAddr, &score), same ? 0 : int(VYRSIM_ERR_NO_MATCH));
+    QVERIFY2(same ? score >= 80 : score < VYRSIM_MATCH_THRESHOLD,
+             qPrintable(QString::number(score)));
+    QCOMPARE(VYRRegModule(m_h, kAddr), same ? 0 : int(VYRSIM_ERR_MERGE));
+    vyrsim_store(7, first);
+    int id = -1;
+    QCOMPARE(VYRSearch(m_h, kAddr, 1, 0, 1000, &id, &score), same ? 0 : int(VYRSIM_ERR_NO_MATCH));
+}
+
+void tst_Matching::qualityGate_data()
+{
+    QTest::addColumn<QString>("press");
+    QTest::addColumn<int>("result");
+    QTest::newRow("clean press") << "clean" << 0;
+    QTest::newRow("empty sensor") << "empty" << int(VYRSIM_ERR_FEATURE);
+    QTest::newRow("tiny contact") << "tiny" << int(VYRSIM_ERR_FEATURE);
+    QTest::newRow("washed out") << "washed" << int(VYRSIM_ERR_FEATURE);
+}
+
+void tst_Matching::qualityGate()
+{
+    QFETCH(QString, press);
+    QFETCH(int, result);
+    vyrsim_set_finger(press == "empty" ? 0 : 1);
+    Pixels pixels = frame();
+    const unsigned char background = pixels[0];
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            unsigned char &p = pixels[std::size_t(y * kWidth + x)];
+            if (press == "washed")
+                p = static_cast<unsigned char>(200 + (p - 128) / 16);
+            else if (press == "tiny" && (std::abs(x - 128) > 32 || std::abs(y - 144) > 32))
+                p = background;
+        }
+    }
+    QCOMPARE(vyrsim_place_image(pixels.data(), kWidth, kHeight), 0);
+    QCOMPARE(feature(0), result);
+}
+
+void tst_Matching::placedImageIsCentred_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::newRow("sensor size") << kWidth << kHeight;
+    QTest::newRow("larger: cropped") << 300 << 301;
+    QTest::newRow("smaller: padded") << 101 << 40;
+    QTest::newRow("wide and short") << 4096 << 1;
+}
+
+void tst_Matching::placedImageIsCentred()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    // A frame of 200 grey with a diagonal pattern inside: edges are background.
+    Pixels image(std::size_t(width) * height, 200);
+    for (int y = 1; y < height - 1; ++y)
+        for (int x = 1; x < width - 1; ++x)
+            image[std::size_t(y) * width + x] = static_cast<unsigned char>((x * 7 + y * 3) % 190);
+    QCOMPARE(vyrsim_place_image(image.data(), width, height), 0);
+    VYRGetImage(m_h, kAddr);
+    QCOMPARE(VYRGetImage(m_h, kAddr), 0); // the image lies there as a finger
+    const Pixels shown = frame();
+    const int ox = (width - kWidth) / 2;
+    const int oy = (height - kHeight) / 2;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const int sx = x + ox;
+            const int sy = y + oy;
+            const bool inside = sx >= 0 && sy >= 0 && sx < width && sy < height;
+            const int expected = inside ? image[std::size_t(sy) * width + sx] : 200;
+            if (shown[std::size_t(y * kWidth + x)] != expected)
+                QFAIL(qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+        }
+    }
+    vyrsim_set_finger(0);
+    QCOMPARE(VYRGetImage(m_h, kAddr), int(VYRSIM_ERR_NO_FINGER)); // and is lifted
+}
+
+void tst_Matching::placeRefusesBadArguments()
+{
+    const Pixels pixels(4097 * 2, 0);
+    QCOMPARE(vyrsim_place_image(nullptr, 10, 10), int(VYRSIM_ERR_BAD_ARGUMENT));
+    QCOMPARE(vyrsim_place_image(pixels.data(), 0, 10), int(VYRSIM_ERR_BAD_ARGUMENT));
+    QCOMPARE(vyrsim_place_image(pixels.data(), 4097, 2), int(VYRSIM_ERR_BAD_ARGUMENT));
+    QCOMPARE(vyrsim_place_image(pixels.data(), 2, -1), int(VYRSIM_ERR_BAD_ARGUMENT));
+    QCOMPARE(VYRGetImage(m_h, kAddr), int(VYRSIM_ERR_NO_FINGER)); // nothing was placed
+}
+
+void tst_Matching::templateBytes_data()
+{
+    QTest::addColumn<int>("flip"); // byte to damage, -1 none
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("result");
+    QTest::newRow("round trip") << -1 << 512 << 0;
+    QTest::newRow("header byte flipped") << 3 << 512 << int(VYRSIM_ERR_TEMPLATE);
+    QTest::newRow("minutia byte flipped") << 40 << 512 << int(VYRSIM_ERR_TEMPLATE);
+    QTest::newRow("checksum byte flipped") << 511 << 512 << int(VYRSIM_ERR_TEMPLATE);
+    QTest::newRow("short block") << -1 << 500 << int(VYRSIM_ERR_TEMPLATE);
+}
+
+void tst_Matching::templateBytes()
+{
+    QFETCH(int, flip);
+    QFETCH(int, length);
+    QFETCH(int, result);
+    const int script[] = {4, 0, 4};
+    vyrsim_script(script, 3);
+    QCOMPARE(feature(0), 0);
+    VYRGetImage(m_h, kAddr);
+    QCOMPARE(feature(1), 0);
+    int before = 0;
+    QCOMPARE(VYRMatch(m_h, kAddr, &before), 0);
+
+    unsigned char bytes[512];
+    int size = 0;
+    QCOMPARE(VYRUpChar(m_h, kAddr, 1, bytes, &size), 0);
+    QCOMPARE(size, 512);
+    int reported = 0;
+    QCOMPARE(VYRGetCharLen(&reported), 0);
+    QCOMPARE(reported, 512);
+    if (flip >= 0)
+        bytes[flip] ^= 0x10;
+    QCOMPARE(VYRDownChar(m_h, kAddr, 1, bytes, length), result);
+    if (result != 0)
+        return;
+    QCOMPARE(VYRStoreChar(m_h, kAddr, 1, 9), 0);
+    QCOMPARE(VYRLoadChar(m_h, kAddr, 1, 9), 0);
+    int after = 0;
+    QCOMPARE(VYRMatch(m_h, kAddr, &after), 0);
+    QCOMPARE(after, before);
+}
+
+QTEST_GUILESS_MAIN(tst_Matching)
+#include "tst_matching.moc"
