@@ -71,6 +71,18 @@ Module &module()
     return Module::instance();
 }
 
+// Copies a text into a caller's buffer, NUL-terminated, cut to fit; returns
+// its whole length.
+int copyText(const std::string &text, char *out, int size)
+{
+    if (!out || size < 1)
+        return -1;
+    const std::size_t n = std::min(text.size(), std::size_t(size - 1));
+    std::memcpy(out, text.data(), n);
+    out[n] = '\0';
+    return int(text.size());
+}
+
 } // namespace
 
 extern "C" {
@@ -274,6 +286,11 @@ void vyrsim_reset(void)
     module().resetForTest();
 }
 
+int vyrsim_use_store(const char *path)
+{
+    return module().useStore(path);
+}
+
 void vyrsim_set_attached(int attached)
 {
     module().setAttached(attached != 0);
@@ -289,9 +306,19 @@ void vyrsim_set_autopilot(int on)
     module().setAutopilot(on != 0);
 }
 
+void vyrsim_set_autopilot_finger(int finger)
+{
+    module().setAutopilotFinger(finger);
+}
+
 void vyrsim_set_capacity(int ids)
 {
     module().setCapacity(ids);
+}
+
+int vyrsim_capacity(void)
+{
+    return module().capacity();
 }
 
 void vyrsim_set_frame_mode(int mode)
@@ -329,6 +356,26 @@ int vyrsim_stored(int id)
     return module().stored(id);
 }
 
+int vyrsim_store_delete(int id)
+{
+    return module().storeDelete(id);
+}
+
+int vyrsim_store_clear(void)
+{
+    return module().storeClear();
+}
+
+int vyrsim_store_export(int id, unsigned char *block)
+{
+    return module().storeExport(id, block);
+}
+
+int vyrsim_store_import(int id, const unsigned char *block, int length)
+{
+    return module().storeImport(id, block, length);
+}
+
 int vyrsim_fail(const char *entry, int first, int count, int code)
 {
     return entry && Harness::instance().setFault(entry, first, count, code) ? 0 : -1;
@@ -352,12 +399,7 @@ int vyrsim_log_size(void)
 int vyrsim_log_entry(int index, char *out, int size)
 {
     const std::optional<std::string> line = Harness::instance().logEntry(index);
-    if (!line || !out || size < 1)
-        return -1;
-    const std::size_t n = std::min(line->size(), std::size_t(size - 1));
-    std::memcpy(out, line->data(), n);
-    out[n] = '\0';
-    return int(line->size());
+    return line ? copyText(*line, out, size) : -1;
 }
 
 void vyrsim_log_clear(void)
