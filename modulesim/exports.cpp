@@ -7,6 +7,7 @@
 
 #include "bmp.h"
 #include "harness.h"
+#include "listener.h"
 #include "module.h"
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 
 using vyrsim::Harness;
 using vyrsim::Module;
+using vyrsim::control::Listener;
 
 namespace {
 
@@ -381,6 +383,11 @@ int vyrsim_fail(const char *entry, int first, int count, int code)
     return entry && Harness::instance().setFault(entry, first, count, code) ? 0 : -1;
 }
 
+void vyrsim_fail_clear(void)
+{
+    Harness::instance().clearFaults();
+}
+
 int vyrsim_gate(const char *entry, int closed)
 {
     return entry && Harness::instance().setGate(entry, closed != 0) ? 0 : -1;
@@ -405,6 +412,28 @@ int vyrsim_log_entry(int index, char *out, int size)
 void vyrsim_log_clear(void)
 {
     Harness::instance().clearLog();
+}
+
+int vyrsim_status(char *out, int size)
+{
+    return copyText(module().describe() + " faults=" + Harness::instance().describeFaults(), out,
+                    size);
+}
+
+int vyrsim_control_start(void)
+{
+    return Listener::instance().start() ? 0 : -1;
+}
+
+void vyrsim_control_stop(void)
+{
+    Listener::instance().stop();
+}
+
+int vyrsim_control_socket(char *out, int size)
+{
+    const std::string path = Listener::instance().socketPath();
+    return path.empty() ? -1 : copyText(path, out, size);
 }
 
 } // extern "C"

@@ -19,6 +19,7 @@
  *   VYRSIM_STORE=path    the file the store is kept in across runs (default
  *                        $XDG_DATA_HOME/fpdesk/modulesim/store, or under
  *                        ~/.local/share); "none" keeps it in memory only
+ *   VYRSIM_CONTROL=0     no control channel (see vyrsim_control_start)
  *
  * Every change of the store (VYRStoreChar, VYRDelChar, VYREmpty, VYRWriteInfo,
  * vyrsim_store and the vyrsim_store_... calls) is written to the store file
@@ -138,6 +139,8 @@ VYRSIM_API int vyrsim_store_import(int id, const unsigned char *block, int lengt
    every call from `first` on fail. A failing call does nothing else.
    Returns 0, or -1 for a name that is no entry point. */
 VYRSIM_API int vyrsim_fail(const char *entry, int first, int count, int code);
+/* Disarms every fault. */
+VYRSIM_API void vyrsim_fail_clear(void);
 
 /* While a gate is closed, calls of that entry point wait in front of it. */
 VYRSIM_API int vyrsim_gate(const char *entry, int closed);
@@ -150,6 +153,25 @@ VYRSIM_API int vyrsim_log_size(void);
    length, or -1 when there is no such entry. */
 VYRSIM_API int vyrsim_log_entry(int index, char *out, int size);
 VYRSIM_API void vyrsim_log_clear(void);
+
+/* One line of "key=value" pairs saying what the module is doing:
+     attached=yes|no open=yes|no handle=N|none sensor="..." templates=N/CAPACITY
+     delay=Nms store="PATH"|none faults=none|Entry:code:calls,...
+   (a value in quotes may hold spaces). Copied into out as vyrsim_log_entry does. */
+VYRSIM_API int vyrsim_status(char *out, int size);
+
+/* The control channel: a Unix domain socket on which the module takes
+   commands, one a line, from the vyrsim program or any script (the README
+   lists them). It is opened when the library is loaded unless
+   VYRSIM_CONTROL=0, as $XDG_RUNTIME_DIR/vyrsim/<pid>.sock (or under a private
+   directory in the temporary directory), and closed when the library is
+   unloaded or the process exits. Start returns 0, or -1 when the socket
+   could not be opened (the reason goes to standard error); it does nothing
+   while the channel is open. */
+VYRSIM_API int vyrsim_control_start(void);
+VYRSIM_API void vyrsim_control_stop(void);
+/* The socket's path, copied as vyrsim_log_entry does; -1 while closed. */
+VYRSIM_API int vyrsim_control_socket(char *out, int size);
 
 #ifdef __cplusplus
 }
