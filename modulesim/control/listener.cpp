@@ -95,12 +95,9 @@ void readSome(Client &client, const Dispatcher &dispatcher)
         client.dead = errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
         return;
     }
+    if (n == 0)
+        client.closing = true; // a line cut short by the end is never run
     client.in.append(chunk, std::size_t(n));
-    if (n == 0) {
-        client.closing = true;
-        if (!client.in.empty())
-            client.in += '\n'; // the end ends the last line too
-    }
     answerLines(client, dispatcher);
 }
 
