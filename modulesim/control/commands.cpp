@@ -77,7 +77,8 @@ const std::vector<CommandSpec> &commandTable()
          "each image request and upload takes MS milliseconds"},
         {CommandId::FailClear, "fail clear", "", 0, 0, false, false, "disarm every fault"},
         {CommandId::Fail, "fail", "ENTRY [CODE] [COUNT]", 1, 3, false, false,
-         "the next COUNT calls (default 1, or all) of the entry point fail with CODE (default 1)"},
+         "calls of the entry point fail with CODE (default 1): the next COUNT, or all until fail "
+         "clear"},
         {CommandId::StoreList, "store list", "", 0, 0, false, true, "the IDs that hold a template"},
         {CommandId::StoreAdd, "store add", "ID FINGER", 2, 2, false, false,
          "enroll a finger under the ID"},

@@ -177,9 +177,10 @@ std::string Dispatcher::reply(std::string_view line) const
             = args.size() > 1 ? number(args[1], -1000000, 1000000) : std::optional<int>(1);
         if (!code || *code == 0)
             return failure("CODE must be a number other than 0; " + usage);
-        const bool every = args.size() > 2 && args[2] == "all";
+        // Without a count the fault stays, as a broken part would, until fail clear.
+        const bool every = args.size() < 3 || args[2] == "all";
         const std::optional<int> count
-            = args.size() > 2 && !every ? number(args[2], 1, 1000000) : std::optional<int>(1);
+            = every ? std::optional<int>(-1) : number(args[2], 1, 1000000);
         if (!count)
             return failure("COUNT must be a number from 1, or all; " + usage);
         if (m_api.fail(args[0].c_str(), 1, every ? -1 : *count, *code) != 0)
