@@ -239,7 +239,8 @@ std::string Dispatcher::reply(std::string_view line) const
         if (!id)
             return failure("say " + idRange);
         std::vector<unsigned char> block;
-        if (!readFileBytes(args[1], kTemplateBlockBytes + 1, block, error))
+        // Any size is read, so that a wrong file is named as such below.
+        if (!readFileBytes(args[1], 1 << 20, block, error))
             return failure(error);
         const int code = m_api.storeImport(*id, block.data(), int(block.size()));
         if (code == VYRSIM_ERR_TEMPLATE)
