@@ -148,7 +148,8 @@ bool writeBmp(const QString &path, const QImage &grey, int bits)
     const int palette = bits == 8 ? 1024 : 0;
     QByteArray bytes(54 + palette + stride * grey.height(), '\0');
     const auto put = [&](int at, quint32 value) {
-        qToLittleEndian(value, bytes.data() + at);
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = char(value >> (8 * i));
     };
     bytes[0] = 'B', bytes[1] = 'M';
     put(2, quint32(bytes.size())), put(10, quint32(54 + palette)), put(14, 40);
