@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools
+PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libpng-dev
           fonts-wqy-microhei xvfb xauth)
 
 as_root() {

@@ -7,6 +7,7 @@
 
 #include "bmp.h"
 #include "harness.h"
+#include "listener.h"
 #include "module.h"
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 
 using vyrsim::Harness;
 using vyrsim::Module;
+using vyrsim::control::Listener;
 
 namespace {
 
@@ -69,6 +71,18 @@ private:
 Module &module()
 {
     return Module::instance();
+}
+
+// Copies a text into a caller's buffer, NUL-terminated, cut to fit; returns
+// its whole length.
+int copyText(const std::string &text, char *out, int size)
+{
+    if (!out || size < 1)
+        return -1;
+    const std::size_t n = std::min(text.size(), std::size_t(size - 1));
+    std::memcpy(out, text.data(), n);
+    out[n] = '\0';
+    return int(text.size());
 }
 
 } // namespace
@@ -274,6 +288,11 @@ void vyrsim_reset(void)
     module().resetForTest();
 }
 
+int vyrsim_use_store(const char *path)
+{
+    return module().useStore(path);
+}
+
 void vyrsim_set_attached(int attached)
 {
     module().setAttached(attached != 0);
@@ -289,9 +308,19 @@ void vyrsim_set_autopilot(int on)
     module().setAutopilot(on != 0);
 }
 
+void vyrsim_set_autopilot_finger(int finger)
+{
+    module().setAutopilotFinger(finger);
+}
+
 void vyrsim_set_capacity(int ids)
 {
     module().setCapacity(ids);
+}
+
+int vyrsim_capacity(void)
+{
+    return module().capacity();
 }
 
 void vyrsim_set_frame_mode(int mode)
@@ -329,9 +358,34 @@ int vyrsim_stored(int id)
     return module().stored(id);
 }
 
+int vyrsim_store_delete(int id)
+{
+    return module().storeDelete(id);
+}
+
+int vyrsim_store_clear(void)
+{
+    return module().storeClear();
+}
+
+int vyrsim_store_export(int id, unsigned char *block)
+{
+    return module().storeExport(id, block);
+}
+
+int vyrsim_store_import(int id, const unsigned char *block, int length)
+{
+    return module().storeImport(id, block, length);
+}
+
 int vyrsim_fail(const char *entry, int first, int count, int code)
 {
     return entry && Harness::instance().setFault(entry, first, count, code) ? 0 : -1;
+}
+
+void vyrsim_fail_clear(void)
+{
+    Harness::instance().clearFaults();
 }
 
 int vyrsim_gate(const char *entry, int closed)
@@ -352,17 +406,34 @@ int vyrsim_log_size(void)
 int vyrsim_log_entry(int index, char *out, int size)
 {
     const std::optional<std::string> line = Harness::instance().logEntry(index);
-    if (!line || !out || size < 1)
-        return -1;
-    const std::size_t n = std::min(line->size(), std::size_t(size - 1));
-    std::memcpy(out, line->data(), n);
-    out[n] = '\0';
-    return int(line->size());
+    return line ? copyText(*line, out, size) : -1;
 }
 
 void vyrsim_log_clear(void)
 {
     Harness::instance().clearLog();
+}
+
+int vyrsim_status(char *out, int size)
+{
+    return copyText(module().describe() + " faults=" + Harness::instance().describeFaults(), out,
+                    size);
+}
+
+int vyrsim_control_start(void)
+{
+    return Listener::instance().start() ? 0 : -1;
+}
+
+void vyrsim_control_stop(void)
+{
+    Listener::instance().stop();
+}
+
+int vyrsim_control_socket(char *out, int size)
+{
+    const std::string path = Listener::instance().socketPath();
+    return path.empty() ? -1 : copyText(path, out, size);
 }
 
 } // extern "C"

@@ -54,6 +54,30 @@ bool Harness::setFault(const std::string &entry, int first, int count, int code)
     return true;
 }
 
+void Harness::clearFaults()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_faults.clear();
+}
+
+std::string Harness::describeFaults() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    std::string text;
+    for (const auto &[entry, fault] : m_faults) {
+        const long long next = fault.calls + 1;
+        if (fault.last >= 0 && next > fault.last)
+            continue; // spent
+        text += text.empty() ? "" : ",";
+        text += entry + ":" + std::to_string(fault.code) + ":";
+        text += fault.last < 0 ? std::string("all")
+                               : std::to_string(fault.last - std::max(next, fault.first) + 1);
+        if (next < fault.first)
+            text += "@" + std::to_string(fault.first - next + 1);
+    }
+    return text.empty() ? "none" : text;
+}
+
 bool Harness::setGate(const std::string &entry, bool closed)
 {
     if (!isEntryPoint(entry))

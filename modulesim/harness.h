@@ -22,6 +22,11 @@ public:
     void reset();
 
     bool setFault(const std::string &entry, int first, int count, int code);
+    void clearFaults();
+    // The faults still to strike, as "Entry:code:calls,..." (calls: how many
+    // more will fail, or "all"; "@n" after it when they begin only with the
+    // n-th call from now); "none" when no fault is armed.
+    std::string describeFaults() const;
     bool setGate(const std::string &entry, bool closed);
     int waiting() const;
 

@@ -8,6 +8,7 @@
 #include "vyrsim.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -57,18 +58,69 @@ Module::Module()
     m_attached = envInt("VYRSIM_NO_MODULE", 0) == 0;
     m_delayMs = std::max(0, envInt("VYRSIM_DELAY_MS", 30));
     m_sensor.setAutopilot(envInt("VYRSIM_AUTOPILOT", 1) != 0, envInt("VYRSIM_FINGER", 1));
-    // A module that already holds templates of the autopilot's finger, e.g. "3,12,40".
+
+    const char *storeVariable = std::getenv("VYRSIM_STORE");
+    const std::string storePath
+        = storeVariable && *storeVariable ? storeVariable : StoreFile::defaultPath();
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (storePath.empty())
+        std::fprintf(stderr, "vyrsim: no home directory, the store is kept in memory only\n");
+    else if (storePath != "none")
+        m_storeFile.emplace(storePath);
+    loadStoreFile();
+
+    // More templates of the autopilot's finger, e.g. "3,12,40".
     if (const char *ids = std::getenv("VYRSIM_TEMPLATES")) {
         for (const char *p = ids; *p;) {
             char *end = nullptr;
             const long id = std::strtol(p, &end, 10);
             if (end == p)
                 break;
-            if (m_store.contains(int(id)))
-                m_store.put(int(id), enrolledFinger(m_sensor.autopilotFinger()));
+            if (m_store.contains(int(id))) {
+                const Template &t = enrolledFinger(m_sensor.autopilotFinger());
+                changeStore([&](Store &store) { store.put(int(id), t); });
+            }
             p = *end == ',' ? end + 1 : end;
         }
     }
+}
+
+int Module::loadStoreFile()
+{
+    m_storeFileFailing = false;
+    if (!m_storeFile) {
+        m_store = Store();
+        return VYRSIM_OK;
+    }
+    StoreFile::Loaded loaded = m_storeFile->load();
+    m_store = std::move(loaded.store);
+    if (loaded.problem.empty())
+        return VYRSIM_OK;
+    std::fprintf(stderr, "vyrsim: the store file %s is refused (%s); the module starts empty",
+                 m_storeFile->path().c_str(), loaded.problem.c_str());
+    if (!loaded.keptAs.empty())
+        std::fprintf(stderr, "; the file was kept as %s\n", loaded.keptAs.c_str());
+    else
+        std::fprintf(stderr, "; it is left as it is and changes of the store will fail\n");
+    return VYRSIM_ERR_FILE;
+}
+
+template<typename Edit> int Module::changeStore(Edit edit)
+{
+    Store next = m_store;
+    edit(next);
+    if (m_storeFile) {
+        std::string error;
+        if (!m_storeFile->save(next, error)) {
+            if (!m_storeFileFailing)
+                std::fprintf(stderr, "vyrsim: the store is not changed: %s\n", error.c_str());
+            m_storeFileFailing = true;
+            return VYRSIM_ERR_FILE;
+        }
+    }
+    m_storeFileFailing = false;
+    m_store = std::move(next);
+    return VYRSIM_OK;
 }
 
 void Module::resetForTest()
@@ -83,8 +135,17 @@ void Module::resetForTest()
     m_sensor.reset();
     m_image = GreyImage();
     m_buffers = {};
-    m_store = Store();
-    m_notepad = {};
+    m_storeFile.reset();
+    loadStoreFile();
+}
+
+int Module::useStore(const char *path)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_storeFile.reset();
+    if (path && *path)
+        m_storeFile.emplace(path);
+    return loadStoreFile();
 }
 
 void Module::setAttached(bool attached)
@@ -107,10 +168,22 @@ void Module::setAutopilot(bool on)
     m_sensor.setAutopilot(on, m_sensor.autopilotFinger());
 }
 
-void Module::setCapacity(int ids)
+void Module::setAutopilotFinger(int finger)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    m_store.setCapacity(ids);
+    m_sensor.setAutopilot(m_sensor.autopilot(), finger);
+}
+
+int Module::setCapacity(int ids)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return changeStore([&](Store &store) { store.setCapacity(ids); });
+}
+
+int Module::capacity() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_store.capacity();
 }
 
 void Module::setFrameMode(int mode)
@@ -179,8 +252,8 @@ int Module::storeFinger(int id, int finger)
     const std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_store.contains(id) || finger < 1)
         return VYRSIM_ERR_BAD_ID;
-    m_store.put(id, enrolledFinger(finger));
-    return VYRSIM_OK;
+    const Template &t = enrolledFinger(finger);
+    return changeStore([&](Store &store) { store.put(id, t); });
 }
 
 int Module::stored(int id) const
@@ -189,6 +262,63 @@ int Module::stored(int id) const
     if (!m_store.contains(id))
         return -1;
     return m_store.occupied(id) ? 1 : 0;
+}
+
+int Module::storeDelete(int id)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_store.contains(id))
+        return VYRSIM_ERR_BAD_ID;
+    if (!m_store.occupied(id))
+        return VYRSIM_ERR_EMPTY;
+    return changeStore([&](Store &store) { store.erase(id, 1); });
+}
+
+int Module::storeClear()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return changeStore([](Store &store) { store.clear(); });
+}
+
+int Module::storeExport(int id, unsigned char *block) const
+{
+    if (!block)
+        return VYRSIM_ERR_BAD_ARGUMENT;
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_store.contains(id))
+        return VYRSIM_ERR_BAD_ID;
+    if (!m_store.occupied(id))
+        return VYRSIM_ERR_EMPTY;
+    const TemplateBytes bytes = encodeTemplate(m_store.at(id));
+    std::memcpy(block, bytes.data(), bytes.size());
+    return VYRSIM_OK;
+}
+
+int Module::storeImport(int id, const unsigned char *block, int length)
+{
+    if (!block)
+        return VYRSIM_ERR_BAD_ARGUMENT;
+    std::optional<Template> t = decodeTemplate(block, length);
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_store.contains(id))
+        return VYRSIM_ERR_BAD_ID;
+    if (!t || t->empty())
+        return VYRSIM_ERR_TEMPLATE;
+    return changeStore([&](Store &store) { store.put(id, std::move(*t)); });
+}
+
+std::string Module::describe() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    std::string text = std::string("attached=") + (m_attached ? "yes" : "no");
+    text += std::string(" open=") + (m_open ? "yes" : "no");
+    text += " handle=" + (m_open ? std::to_string(m_handle) : std::string("none"));
+    text += " sensor=\"" + m_sensor.describe() + "\"";
+    text += " templates=" + std::to_string(m_store.count()) + "/"
+        + std::to_string(m_store.capacity());
+    text += " delay=" + std::to_string(m_delayMs) + "ms";
+    text += " store=" + (m_storeFile ? "\"" + m_storeFile->path() + "\"" : std::string("none"));
+    return text;
 }
 
 template<typename Body> int Module::onDevice(int h, int addr, Body body)
@@ -370,15 +500,14 @@ int Module::regModule(int h, int addr)
 
 int Module::storeChar(int h, int addr, int buffer, int id)
 {
-    return onDevice(h, addr, [&] {
+    return onDevice(h, addr, [&]() -> int {
         if (buffer < 0 || buffer >= kBuffers)
             return VYRSIM_ERR_BAD_ARGUMENT;
         if (!m_store.contains(id))
             return VYRSIM_ERR_BAD_ID;
         if (m_buffers[std::size_t(buffer)].empty())
             return VYRSIM_ERR_EMPTY;
-        m_store.put(id, m_buffers[std::size_t(buffer)]);
-        return VYRSIM_OK;
+        return changeStore([&](Store &store) { store.put(id, m_buffers[std::size_t(buffer)]); });
     });
 }
 
@@ -426,22 +555,18 @@ int Module::downChar(int h, int addr, int buffer, const unsigned char *data, int
 
 int Module::delChar(int h, int addr, int id, int count)
 {
-    return onDevice(h, addr, [&] {
+    return onDevice(h, addr, [&]() -> int {
         if (count < 1)
             return VYRSIM_ERR_BAD_ARGUMENT;
         if (id < 0 || (long long)id + count > m_store.capacity())
             return VYRSIM_ERR_BAD_ID;
-        m_store.erase(id, count);
-        return VYRSIM_OK;
+        return changeStore([&](Store &store) { store.erase(id, count); });
     });
 }
 
 int Module::empty(int h, int addr)
 {
-    return onDevice(h, addr, [&] {
-        m_store.clear();
-        return VYRSIM_OK;
-    });
+    return onDevice(h, addr, [&] { return changeStore([](Store &store) { store.clear(); }); });
 }
 
 int Module::readParTable(int h, int addr, unsigned char *table)
@@ -529,20 +654,19 @@ int Module::getCharLen(int *length)
 int Module::readInfo(int h, int addr, int page, unsigned char *data)
 {
     return onDevice(h, addr, [&] {
-        if (page < 0 || page >= kNotepadPages || !data)
+        if (page < 0 || page >= Store::kNotepadPages || !data)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        std::memcpy(data, m_notepad[std::size_t(page)].data(), kNotepadPageBytes);
+        std::memcpy(data, m_store.notepad(page).data(), Store::kNotepadPageBytes);
         return VYRSIM_OK;
     });
 }
 
 int Module::writeInfo(int h, int addr, int page, const unsigned char *data)
 {
-    return onDevice(h, addr, [&] {
-        if (page < 0 || page >= kNotepadPages || !data)
+    return onDevice(h, addr, [&]() -> int {
+        if (page < 0 || page >= Store::kNotepadPages || !data)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        std::memcpy(m_notepad[std::size_t(page)].data(), data, kNotepadPageBytes);
-        return VYRSIM_OK;
+        return changeStore([&](Store &store) { store.setNotepad(page, data); });
     });
 }
 

@@ -4,12 +4,15 @@
 #include "grid.h"
 #include "sensor.h"
 #include "store.h"
+#include "storefile.h"
 #include "template.h"
 
 #include <array>
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <string>
 
 namespace vyrsim {
 
@@ -28,15 +31,19 @@ public:
     static constexpr int kBuffers = 4;
     static constexpr int kIndexPages = 4;
     static constexpr int kIndexPageBytes = 32;
-    static constexpr int kNotepadPages = 16;
-    static constexpr int kNotepadPageBytes = 32;
 
     // Control
+    // Also lets go of the store file: a test never writes over a user's store.
     void resetForTest();
+    // Keeps the store in that file from now on, reading what it holds; null
+    // keeps it in memory only.
+    int useStore(const char *path);
     void setAttached(bool attached);
     void setDelayMs(int ms);
     void setAutopilot(bool on);
-    void setCapacity(int ids);
+    void setAutopilotFinger(int finger);
+    int setCapacity(int ids);
+    int capacity() const;
     void setFrameMode(int mode);
     void setFinger(int finger);
     void setScript(const int *fingers, int count);
@@ -44,6 +51,12 @@ public:
     int placeImage(const unsigned char *pixels, int width, int height);
     int storeFinger(int id, int finger);
     int stored(int id) const;
+    int storeDelete(int id);
+    int storeClear();
+    int storeExport(int id, unsigned char *block) const;
+    int storeImport(int id, const unsigned char *block, int length);
+    // What the module is doing, as "key=value" pairs for a person or a script.
+    std::string describe() const;
 
     // Device
     int setPath(int path, int option);
@@ -81,6 +94,10 @@ private:
     int deviceCheck(int h, int addr) const; // with m_mutex held
     void pace() const;
     const Template &enrolledFinger(int finger); // with m_mutex held
+    // Applies `edit` to a copy of the store, writes the copy to the store
+    // file, and only then keeps it. With m_mutex held.
+    template<typename Edit> int changeStore(Edit edit);
+    int loadStoreFile(); // with m_mutex held
 
     mutable std::mutex m_mutex;
     bool m_attached = true;
@@ -95,7 +112,8 @@ private:
     GreyImage m_image; // the last frame the sensor took; empty before the first
     std::array<Template, kBuffers> m_buffers {};
     Store m_store;
-    std::array<std::array<unsigned char, kNotepadPageBytes>, kNotepadPages> m_notepad {};
+    std::optional<StoreFile> m_storeFile; // none: the store lives in memory only
+    bool m_storeFileFailing = false; // said so on standard error already
     std::uint64_t m_random = 0x2545f4914f6cdd1dULL;
     // Templates that storeFinger made of a synthetic finger's presses, kept
     // so that filling a store for a test does not enroll the finger anew.

@@ -15,7 +15,16 @@
  *   VYRSIM_DELAY_MS=n    each image request and each upload takes n ms (default 30)
  *   VYRSIM_AUTOPILOT=0   no operator presses a finger by itself (default 1)
  *   VYRSIM_FINGER=n      the finger the autopilot presses (default 1)
- *   VYRSIM_TEMPLATES=3,12,40  templates of that finger already stored under these IDs
+ *   VYRSIM_TEMPLATES=3,12,40  templates of that finger added to the store under these IDs
+ *   VYRSIM_STORE=path    the file the store is kept in across runs (default
+ *                        $XDG_DATA_HOME/fpdesk/modulesim/store, or under
+ *                        ~/.local/share); "none" keeps it in memory only
+ *   VYRSIM_CONTROL=0     no control channel (see vyrsim_control_start)
+ *
+ * Every change of the store (VYRStoreChar, VYRDelChar, VYREmpty, VYRWriteInfo,
+ * vyrsim_store and the vyrsim_store_... calls) is written to the store file
+ * before the call returns; a change that cannot be written fails with
+ * VYRSIM_ERR_FILE and leaves the store as it was.
  *
  * The module decides from the image in its buffer alone, as a real one
  * does: VYRGenChar finds the minutiae of the print in the last image the
@@ -69,16 +78,27 @@ enum {
     VYRSIM_FRAMES_COUNTER = 1 /* every byte of upload n is n modulo 256 (n counts from 1) */
 };
 
-/* Back to a fresh module: attached, closed, empty store of 1000 IDs, no
-   finger, no script, no faults, gates open, empty call log, no delay, no
-   autopilot, synthetic frames. */
+/* Back to a fresh module: attached, closed, empty store of 1000 IDs kept
+   in memory only (no store file is read or written after it), no finger, no
+   script, no faults, gates open, empty call log, no delay, no autopilot,
+   synthetic frames. */
 VYRSIM_API void vyrsim_reset(void);
+
+/* Keeps the store in the file at `path` from now on, starting from what it
+   holds (an absent file is an empty store); null keeps it in memory only.
+   Returns 0, or VYRSIM_ERR_FILE when the file could not be read or was
+   refused as damaged: the store then starts empty and the file is renamed
+   aside, never deleted. */
+VYRSIM_API int vyrsim_use_store(const char *path);
 
 VYRSIM_API void vyrsim_set_attached(int attached);
 VYRSIM_API void vyrsim_set_delay_ms(int ms);
 VYRSIM_API void vyrsim_set_autopilot(int on);
+/* The finger the autopilot presses, from 1. */
+VYRSIM_API void vyrsim_set_autopilot_finger(int finger);
 /* Number of template IDs the store holds, 1 to 1024; shrinking drops the IDs beyond. */
 VYRSIM_API void vyrsim_set_capacity(int ids);
+VYRSIM_API int vyrsim_capacity(void);
 VYRSIM_API void vyrsim_set_frame_mode(int mode);
 
 /* The sensor. 0: no finger; n > 0: finger n lies on it. A script gives the
@@ -104,12 +124,23 @@ VYRSIM_API int vyrsim_place_image(const unsigned char *pixels, int width, int he
 VYRSIM_API int vyrsim_store(int id, int finger);
 /* 1 when the ID holds a template, 0 when it is empty, -1 when outside the store. */
 VYRSIM_API int vyrsim_stored(int id);
+/* Empties one ID, or the whole store. 0, VYRSIM_ERR_BAD_ID, VYRSIM_ERR_EMPTY
+   (nothing under the ID) or VYRSIM_ERR_FILE. */
+VYRSIM_API int vyrsim_store_delete(int id);
+VYRSIM_API int vyrsim_store_clear(void);
+/* The template under the ID as its 512-byte block (templates/templatecodec.h),
+   and back: 0, VYRSIM_ERR_BAD_ID, VYRSIM_ERR_EMPTY, VYRSIM_ERR_TEMPLATE (a
+   block that is short, damaged or foreign) or VYRSIM_ERR_FILE. */
+VYRSIM_API int vyrsim_store_export(int id, unsigned char *block);
+VYRSIM_API int vyrsim_store_import(int id, const unsigned char *block, int length);
 
 /* Makes calls `first` to `first + count - 1` of the entry point fail with
    `code`, counting its calls from now (the next call is 1); count -1 makes
    every call from `first` on fail. A failing call does nothing else.
    Returns 0, or -1 for a name that is no entry point. */
 VYRSIM_API int vyrsim_fail(const char *entry, int first, int count, int code);
+/* Disarms every fault. */
+VYRSIM_API void vyrsim_fail_clear(void);
 
 /* While a gate is closed, calls of that entry point wait in front of it. */
 VYRSIM_API int vyrsim_gate(const char *entry, int closed);
@@ -122,6 +153,25 @@ VYRSIM_API int vyrsim_log_size(void);
    length, or -1 when there is no such entry. */
 VYRSIM_API int vyrsim_log_entry(int index, char *out, int size);
 VYRSIM_API void vyrsim_log_clear(void);
+
+/* One line of "key=value" pairs saying what the module is doing:
+     attached=yes|no open=yes|no handle=N|none sensor="..." templates=N/CAPACITY
+     delay=Nms store="PATH"|none faults=none|Entry:code:calls,...
+   (a value in quotes may hold spaces). Copied into out as vyrsim_log_entry does. */
+VYRSIM_API int vyrsim_status(char *out, int size);
+
+/* The control channel: a Unix domain socket on which the module takes
+   commands, one a line, from the vyrsim program or any script (the README
+   lists them). It is opened when the library is loaded unless
+   VYRSIM_CONTROL=0, as $XDG_RUNTIME_DIR/vyrsim/<pid>.sock (or under a private
+   directory in the temporary directory), and closed when the library is
+   unloaded or the process exits. Start returns 0, or -1 when the socket
+   could not be opened (the reason goes to standard error); it does nothing
+   while the channel is open. */
+VYRSIM_API int vyrsim_control_start(void);
+VYRSIM_API void vyrsim_control_stop(void);
+/* The socket's path, copied as vyrsim_log_entry does; -1 while closed. */
+VYRSIM_API int vyrsim_control_socket(char *out, int size);
 
 #ifdef __cplusplus
 }

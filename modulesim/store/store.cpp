@@ -39,6 +39,11 @@ void Store::clear()
         t = Template();
 }
 
+void Store::setNotepad(int page, const unsigned char *data)
+{
+    std::memcpy(m_notepad[std::size_t(page)].data(), data, kNotepadPageBytes);
+}
+
 void Store::indexBits(int firstId, unsigned char *bits, int bytes) const
 {
     std::memset(bits, 0, std::size_t(bytes));

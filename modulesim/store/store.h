@@ -1,12 +1,13 @@
 #ifndef STORE_H
 #define STORE_H
 
-// The module's template store: numbered slots, each empty or holding one
-// template. Kept compact, as a module's flash would be: a template is its
-// minutiae and nothing derived from them.
+// The module's flash: numbered template slots, each empty or holding one
+// template, and the notepad pages. Kept compact: a template is its minutiae
+// and nothing derived from them, so 1,000 full slots take about 700 KB.
 
 #include "template.h"
 
+#include <array>
 #include <vector>
 
 namespace vyrsim {
@@ -16,6 +17,9 @@ class Store
 public:
     static constexpr int kMaxCapacity = 1024;
     static constexpr int kDefaultCapacity = 1000;
+    static constexpr int kNotepadPages = 16;
+    static constexpr int kNotepadPageBytes = 32;
+    using NotepadPage = std::array<unsigned char, kNotepadPageBytes>;
 
     explicit Store(int capacity = kDefaultCapacity);
 
@@ -35,8 +39,12 @@ public:
     // Bit j of byte i set when ID 8 * i + j is occupied, counting from `firstId`.
     void indexBits(int firstId, unsigned char *bits, int bytes) const;
 
+    const NotepadPage &notepad(int page) const { return m_notepad[std::size_t(page)]; }
+    void setNotepad(int page, const unsigned char *data);
+
 private:
     std::vector<Template> m_slots; // an empty template is an empty slot
+    std::array<NotepadPage, kNotepadPages> m_notepad {};
 };
 
 } // namespace vyrsim

@@ -1,0 +1,312 @@
+#include "listener.h"
+
+#include "commands.h"
+#include "dispatcher.h"
+#include "harness.h"
+#include "module.h"
+#include "socketdir.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+#include <vector>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace vyrsim::control {
+
+namespace {
+
+constexpr int kMaxClients = 32;
+constexpr std::size_t kReadChunk = 65536;
+// A client that reads no replies gets no more commands served past this.
+constexpr std::size_t kOutputLimit = 256 * 1024;
+
+std::string lastError()
+{
+    return std::generic_category().message(errno);
+}
+
+struct Client
+{
+    int fd = -1;
+    std::string in; // bytes of lines not yet answered
+    std::string out; // replies not yet written
+    bool discarding = false; // inside a refused over-long line, up to its newline
+    bool closing = false; // the client sent its last byte
+    bool dead = false;
+};
+
+void sendSome(Client &client)
+{
+    while (!client.out.empty()) {
+        const ssize_t n
+            = ::send(client.fd, client.out.data(), client.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            client.dead = errno != EAGAIN && errno != EWOULDBLOCK;
+            return;
+        }
+        client.out.erase(0, std::size_t(n));
+    }
+}
+
+// Answers the complete lines in the client's buffer, while its replies fit.
+void answerLines(Client &client, const Dispatcher &dispatcher)
+{
+    std::size_t start = 0;
+    while (client.out.size() < kOutputLimit) {
+        const std::size_t end = client.in.find('\n', start);
+        if (end == std::string::npos)
+            break;
+        if (client.discarding)
+            client.discarding = false; // that newline ends the refused line
+        else
+            client.out += dispatcher.reply(std::string_view(client.in).substr(start, end - start));
+        start = end + 1;
+    }
+    client.in.erase(0, start);
+    if (client.in.find('\n') != std::string::npos)
+        return; // waits until the replies drain
+    if (client.discarding) {
+        client.in.clear();
+    } else if (client.in.size() > kMaxLineBytes) {
+        client.out += "error: line longer than " + std::to_string(kMaxLineBytes) + " bytes\n";
+        client.in.clear();
+        client.discarding = true;
+    }
+}
+
+void readSome(Client &client, const Dispatcher &dispatcher)
+{
+    char chunk[kReadChunk];
+    const ssize_t n = ::recv(client.fd, chunk, sizeof chunk, MSG_DONTWAIT);
+    if (n < 0) {
+        client.dead = errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+        return;
+    }
+    if (n == 0)
+        client.closing = true; // a line cut short by the end is never run
+    client.in.append(chunk, std::size_t(n));
+    answerLines(client, dispatcher);
+}
+
+void acceptClients(int listenFd, std::vector<Client> &clients)
+{
+    for (;;) {
+        const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0)
+            return;
+        if (!peerIsSameUser(fd)) {
+            ::close(fd);
+            continue;
+        }
+        if (clients.size() >= std::size_t(kMaxClients)) {
+            static const char full[] = "error: too many clients\n";
+            ::send(fd, full, sizeof full - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+            ::close(fd);
+            continue;
+        }
+        Client client;
+        client.fd = fd;
+        clients.push_back(std::move(client));
+    }
+}
+
+void serve(int listenFd, int wakeFd)
+{
+    const Dispatcher dispatcher;
+    std::vector<Client> clients;
+    std::vector<pollfd> polled;
+    for (;;) {
+        polled.assign({{wakeFd, POLLIN, 0}, {listenFd, POLLIN, 0}});
+        for (const Client &client : clients) {
+            short events = 0;
+            if (!client.closing && client.out.size() < kOutputLimit)
+                events |= POLLIN;
+            if (!client.out.empty())
+                events |= POLLOUT;
+            polled.push_back({client.fd, events, 0});
+        }
+        if (::poll(polled.data(), polled.size(), -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            std::fprintf(stderr, "vyrsim: the control channel stops: %s\n", lastError().c_str());
+            break;
+        }
+        if (polled[0].revents)
+            break;
+        const std::size_t served = clients.size(); // those that were polled
+        for (std::size_t i = 0; i < served; ++i) {
+            Client &client = clients[i];
+            const short revents = polled[i + 2].revents;
+            if (revents & POLLIN)
+                readSome(client, dispatcher);
+            else if (revents & (POLLHUP | POLLERR | POLLNVAL))
+                client.dead = true;
+            if (revents & POLLOUT)
+                answerLines(client, dispatcher); // lines held back for a full output
+            if (!client.dead)
+                sendSome(client);
+            if (client.closing && client.out.empty())
+                client.dead = true;
+        }
+        if (polled[1].revents & POLLIN)
+            acceptClients(listenFd, clients);
+        for (Client &client : clients)
+            if (client.dead)
+                ::close(client.fd);
+        clients.erase(std::remove_if(clients.begin(), clients.end(),
+                                     [](const Client &client) { return client.dead; }),
+                      clients.end());
+    }
+    for (const Client &client : clients)
+        ::close(client.fd);
+    ::close(listenFd);
+}
+
+// Sockets of processes that are gone: killed before they could remove them.
+void removeStaleSockets(const std::string &directory)
+{
+    for (const int pid : socketPids(directory))
+        if (pid != ::getpid() && !processAlive(pid))
+            ::unlink(socketPath(directory, pid).c_str());
+}
+
+// Opens the channel when the library is loaded and closes it when the
+// library is unloaded or the process exits. The module, the harness and the
+// listener are made first, so that they are destroyed after this object:
+// the thread never outlives what it calls.
+class Autostart
+{
+public:
+    Autostart()
+    {
+        Module::instance();
+        Harness::instance();
+        Listener &listener = Listener::instance();
+        const char *control = std::getenv("VYRSIM_CONTROL");
+        if (!control || std::strcmp(control, "0") != 0)
+            listener.start();
+    }
+    ~Autostart() { Listener::instance().stop(); }
+    Autostart(const Autostart &) = delete;
+    Autostart &operator=(const Autostart &) = delete;
+};
+
+const Autostart autostart;
+
+} // namespace
+
+Listener &Listener::instance()
+{
+    static Listener listener;
+    return listener;
+}
+
+Listener::~Listener()
+{
+    stop();
+}
+
+bool Listener::start()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_thread.joinable())
+        return true;
+    const std::string directory = socketDirectory();
+    std::string error;
+    if (!prepareSocketDirectory(directory, error)) {
+        std::fprintf(stderr, "vyrsim: no control channel: %s\n", error.c_str());
+        return false;
+    }
+    removeStaleSockets(directory);
+    const std::string path = control::socketPath(directory, ::getpid());
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        std::fprintf(stderr, "vyrsim: no control channel: the path %s is too long\n", path.c_str());
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+
+    const int listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const auto fail = [&](const std::string &why) {
+        std::fprintf(stderr, "vyrsim: no control channel on %s: %s\n", path.c_str(), why.c_str());
+        if (listenFd >= 0)
+            ::close(listenFd);
+        return false;
+    };
+    if (listenFd < 0)
+        return fail(lastError());
+    const auto bindSocket = [&] {
+        return ::bind(listenFd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    };
+    if (!bindSocket()) {
+        if (errno != EADDRINUSE)
+            return fail(lastError());
+        // Left by an earlier process of the same pid, unless a second copy
+        // of the library in this very process answers on it.
+        const int probe = connectTo(path);
+        if (probe >= 0) {
+            ::close(probe);
+            return fail("another copy of the library in this process serves it");
+        }
+        ::unlink(path.c_str());
+        if (!bindSocket())
+            return fail(lastError());
+    }
+    struct stat info
+    {
+    };
+    if (::chmod(path.c_str(), 0600) != 0 || ::listen(listenFd, 16) != 0
+        || ::stat(path.c_str(), &info) != 0)
+        return fail(lastError());
+    const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd < 0) {
+        ::unlink(path.c_str());
+        return fail(lastError());
+    }
+    m_wakeFd = wakeFd;
+    m_path = path;
+    m_device = info.st_dev;
+    m_inode = info.st_ino;
+    m_thread = std::thread(serve, listenFd, wakeFd);
+    return true;
+}
+
+void Listener::stop()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_thread.joinable())
+        return;
+    const std::uint64_t one = 1;
+    while (::write(m_wakeFd, &one, sizeof one) < 0 && errno == EINTR) { }
+    m_thread.join();
+    ::close(m_wakeFd);
+    m_wakeFd = -1;
+    struct stat info
+    {
+    };
+    if (::stat(m_path.c_str(), &info) == 0 && info.st_dev == m_device && info.st_ino == m_inode)
+        ::unlink(m_path.c_str());
+    m_path.clear();
+}
+
+std::string Listener::socketPath() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_path;
+}
+
+} // namespace vyrsim::control

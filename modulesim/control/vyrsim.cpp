@@ -1,0 +1,254 @@
+// vyrsim: steers the simulated fingerprint module of a running program
+// through its control channel. Sends one command given as arguments, or the
+// commands on standard input, one a line, and prints every reply.
+
+#include "commands.h"
+#include "socketdir.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace vyrsim::control;
+
+namespace {
+
+constexpr int kReplyTimeoutMs = 30000; // enrolling a finger for store add takes a while
+
+int complain(const std::string &message, int status = 1)
+{
+    std::fprintf(stderr, "vyrsim: %s\n", message.c_str());
+    return status;
+}
+
+void printUsage()
+{
+    std::printf("usage: vyrsim [--pid N] [COMMAND [ARGUMENT...]]\n"
+                "       vyrsim --help | --version\n\n"
+                "Sends COMMAND to the simulated fingerprint module of a running program and\n"
+                "prints the reply; without COMMAND, sends the commands on standard input, one a\n"
+                "line. --pid N chooses the program when several run. Exit status: 0 when every\n"
+                "reply is ok, 1 on an error reply or no connection, 2 on a wrong command line.\n\n"
+                "Commands:\n");
+    for (const std::string &line : helpLines())
+        std::printf("  %s\n", line.c_str());
+}
+
+class Connection
+{
+public:
+    explicit Connection(int fd)
+        : m_fd(fd)
+    { }
+    ~Connection() { ::close(m_fd); }
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    bool send(const std::string &line, std::string &error)
+    {
+        const std::string data = line + "\n";
+        std::size_t sent = 0;
+        while (sent < data.size()) {
+            const ssize_t n = ::send(m_fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                error = "cannot send: " + std::generic_category().message(errno);
+                return false;
+            }
+            sent += std::size_t(n);
+        }
+        return true;
+    }
+
+    // One line of the reply, without its newline.
+    bool readLine(std::string &line, std::string &error)
+    {
+        for (;;) {
+            const std::size_t end = m_buffer.find('\n');
+            if (end != std::string::npos) {
+                line = m_buffer.substr(0, end);
+                m_buffer.erase(0, end + 1);
+                return true;
+            }
+            pollfd polled {m_fd, POLLIN, 0};
+            const int ready = ::poll(&polled, 1, kReplyTimeoutMs);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready == 0) {
+                error = "no reply within " + std::to_string(kReplyTimeoutMs / 1000) + " s";
+                return false;
+            }
+            char chunk[4096];
+            const ssize_t n = ready < 0 ? -1 : ::recv(m_fd, chunk, sizeof chunk, 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                error = "the simulated module closed the connection";
+                return false;
+            }
+            m_buffer.append(chunk, std::size_t(n));
+        }
+    }
+
+private:
+    int m_fd;
+    std::string m_buffer;
+};
+
+// Paths travel as the program sees them, which may not share our directory.
+void makePathAbsolute(Command &command)
+{
+    if (!command.spec->pathLast || command.arguments.empty()
+        || command.arguments.back().front() == '/')
+        return;
+    std::vector<char> directory(4096);
+    if (::getcwd(directory.data(), directory.size()))
+        command.arguments.back() = std::string(directory.data()) + "/" + command.arguments.back();
+}
+
+// Sends one command and prints its reply; false when the reply is an error.
+// A lost connection ends the program.
+bool exchange(Connection &connection, Command command)
+{
+    makePathAbsolute(command);
+    std::string error;
+    std::string line;
+    if (!connection.send(command.line(), error) || !connection.readLine(line, error))
+        std::exit(complain(error));
+    std::printf("%s\n", line.c_str());
+    const bool ok = line.compare(0, 2, "ok") == 0;
+    while (ok && command.spec->listReply) {
+        if (!connection.readLine(line, error))
+            std::exit(complain(error));
+        std::printf("%s\n", line.c_str());
+        if (line.empty())
+            break;
+    }
+    std::fflush(stdout);
+    return ok;
+}
+
+// The connection to the one module running, or to the one of `pid`.
+std::optional<int> connectToModule(std::optional<int> pid, std::string &error)
+{
+    const std::string directory = socketDirectory();
+    if (::access(directory.c_str(), F_OK) != 0) {
+        error = "no simulated module is running (no " + directory + ")";
+        return std::nullopt;
+    }
+    if (!checkSocketDirectory(directory, error))
+        return std::nullopt;
+    if (pid) {
+        const int fd = connectTo(socketPath(directory, *pid));
+        if (fd < 0)
+            error = "no simulated module runs in process " + std::to_string(*pid);
+        return fd < 0 ? std::nullopt : std::optional<int>(fd);
+    }
+    std::vector<int> live;
+    std::vector<int> fds;
+    for (const int candidate : socketPids(directory)) {
+        const int fd = connectTo(socketPath(directory, candidate));
+        if (fd < 0)
+            continue; // left behind by a process that is gone
+        live.push_back(candidate);
+        fds.push_back(fd);
+    }
+    if (live.size() == 1)
+        return fds.front();
+    for (const int fd : fds)
+        ::close(fd);
+    if (live.empty()) {
+        error = "no simulated module is running";
+    } else {
+        error = std::to_string(live.size()) + " simulated modules are running (processes";
+        for (std::size_t i = 0; i < live.size(); ++i)
+            error += (i ? ", " : " ") + std::to_string(live[i]);
+        error += "); choose one with --pid N";
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    std::optional<int> pid;
+    int first = 1;
+    for (; first < argc; ++first) {
+        const std::string option = argv[first];
+        if (option == "--help" || option == "-h") {
+            printUsage();
+            return 0;
+        }
+        if (option == "--version") {
+            std::printf("vyrsim %s\n", VYRSIM_VERSION);
+            return 0;
+        }
+        if (option == "--pid" || option.compare(0, 6, "--pid=") == 0) {
+            const std::string value
+                = option == "--pid" ? (first + 1 < argc ? argv[++first] : "") : option.substr(6);
+            char *end = nullptr;
+            const long parsed = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end || parsed < 1 || parsed > 1 << 30)
+                return complain("--pid needs a process number", 2);
+            pid = int(parsed);
+            continue;
+        }
+        if (option == "--") {
+            ++first;
+            break;
+        }
+        if (option.size() > 1 && option[0] == '-')
+            return complain("unknown option " + option + "; try --help", 2);
+        break;
+    }
+
+    std::optional<Command> command;
+    if (first < argc) {
+        std::string line;
+        for (int i = first; i < argc; ++i)
+            line += (i > first ? " " : "") + std::string(argv[i]);
+        std::string error;
+        command = parseCommand(line, error);
+        if (!command)
+            return complain("error: " + error, 2);
+    }
+
+    std::string error;
+    const std::optional<int> fd = connectToModule(pid, error);
+    if (!fd)
+        return complain(error);
+    Connection connection(*fd);
+    if (!peerIsSameUser(*fd))
+        return complain("the socket is served by another user");
+
+    if (command)
+        return exchange(connection, *command) ? 0 : 1;
+
+    bool allOk = true;
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        const std::size_t start = line.find_first_not_of(" \t\r");
+        if (start == std::string::npos || line[start] == '#')
+            continue; // blank lines and comments make scripts readable
+        std::optional<Command> next = parseCommand(line, error);
+        if (!next) {
+            std::printf("error: %s\n", error.c_str());
+            allOk = false;
+            continue;
+        }
+        allOk = exchange(connection, *next) && allOk;
+    }
+    return allOk ? 0 : 1;
+}

@@ -1,0 +1,529 @@
+// The control channel: every command acts through the calls vyrsim.h
+// exports; lines travel over the socket and back; bad lines are refused
+// with a reason; clients that hang, flood or vanish delay no entry point
+// call; nobody else may connect; stale sockets are replaced; the vyrsim
+// program speaks for scripts.
+
+#include "dispatcher.h"
+#include "vyr_api.h"
+#include "vyrsim.h"
+
+#include <QImage>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using vyrsim::control::ControlApi;
+using vyrsim::control::Dispatcher;
+
+using PictureWriter = std::function<bool(const QString &path, const QImage &grey)>;
+Q_DECLARE_METATYPE(PictureWriter)
+
+namespace {
+
+constexpr int kAddr = -1;
+constexpr int kWaitMs = 20000;
+
+sockaddr_un addressOf(const QByteArray &path)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()) + 1);
+    return address;
+}
+
+// One client of the channel.
+class Peer
+{
+public:
+    explicit Peer(const QByteArray &path)
+    {
+        m_socket.connectToServer(QFile::decodeName(path));
+        m_socket.waitForConnected(kWaitMs);
+    }
+    bool send(const QByteArray &bytes)
+    {
+        m_socket.write(bytes);
+        while (m_socket.bytesToWrite() > 0)
+            if (!m_socket.waitForBytesWritten(kWaitMs))
+                return false;
+        return true;
+    }
+    // The next line, without its newline; "<none>" when none came in time.
+    QByteArray line()
+    {
+        while (!m_socket.canReadLine())
+            if (!m_socket.waitForReadyRead(kWaitMs))
+                return "<none>";
+        return m_socket.readLine().chopped(1);
+    }
+
+private:
+    QLocalSocket m_socket;
+};
+
+QStringList recorded;
+QImage placed; // the last picture laid on the sensor
+
+template<typename... Args> int note(const char *call, Args... args)
+{
+    const QStringList texts {QString::number(args)...};
+    recorded << QString("%1(%2)").arg(call, texts.join(','));
+    return 0;
+}
+
+// Every call the channel may make, recorded instead of made.
+struct Recorder
+{
+    static void attached(int on) { note("set_attached", on); }
+    static void delay(int ms) { note("set_delay_ms", ms); }
+    static void autopilot(int on) { note("set_autopilot", on); }
+    static void autopilotFinger(int finger) { note("set_autopilot_finger", finger); }
+    static int capacity() { return 4; }
+    static void finger(int finger) { note("set_finger", finger); }
+    static int place(const unsigned char *pixels, int w, int h)
+    {
+        placed = QImage(pixels, w, h, w, QImage::Format_Grayscale8).copy();
+        return note("place_image", w, h);
+    }
+    static int store(int id, int finger) { return note("store", id, finger); }
+    static int stored(int id) { return id == 2 ? 1 : 0; }
+    static int erase(int id) { return note("store_delete", id); }
+    static int clear() { return note("store_clear"); }
+    static int exportBlock(int id, unsigned char *block)
+    {
+        std::memset(block, 7, 512);
+        return note("store_export", id);
+    }
+    static int importBlock(int id, const unsigned char *, int n)
+    {
+        return note("store_import", id, n);
+    }
+    static int fail(const char *entry, int first, int count, int code)
+    {
+        recorded << QString("fail(%1,%2,%3,%4)").arg(entry).arg(first).arg(count).arg(code);
+        return 0;
+    }
+    static void failClear() { note("fail_clear"); }
+    static int logSize() { return 3; }
+    static int logEntry(int i, char *out, int size)
+    {
+        return std::snprintf(out, size, "call %d", i);
+    }
+    static int status(char *out, int size) { return std::snprintf(out, size, "attached=yes"); }
+};
+
+const ControlApi recordingApi {
+    &Recorder::attached,    &Recorder::delay,  &Recorder::autopilot, &Recorder::autopilotFinger,
+    &Recorder::capacity,    &Recorder::finger, &Recorder::place,     &Recorder::store,
+    &Recorder::stored,      &Recorder::erase,  &Recorder::clear,     &Recorder::exportBlock,
+    &Recorder::importBlock, &Recorder::fail,   &Recorder::failClear, &Recorder::logSize,
+    &Recorder::logEntry,    &Recorder::status};
+
+// A grey pattern that pins every pixel of the sensor's window onto it.
+QImage pattern(int width, int height)
+{
+    QImage image(width, height, QImage::Format_Grayscale8);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.scanLine(y)[x] = uchar((x * 3 + y * 5) % 256);
+    return image;
+}
+
+bool writeBmp(const QString &path, const QImage &grey, int bits)
+{
+    const int stride = (grey.width() * bits / 8 + 3) / 4 * 4;
+    const int palette = bits == 8 ? 1024 : 0;
+    QByteArray bytes(54 + palette + stride * grey.height(), '\0');
+    const auto put = [&](int at, quint32 value) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = char(value >> (8 * i));
+    };
+    bytes[0] = 'B', bytes[1] = 'M';
+    put(2, quint32(bytes.size())), put(10, quint32(54 + palette)), put(14, 40);
+    put(18, quint32(grey.width())), put(22, quint32(grey.height())), put(26, 1 | bits << 16);
+    for (int i = 0; i < palette / 4; ++i)
+        put(54 + 4 * i, quint32(i * 0x010101));
+    for (int y = 0; y < grey.height(); ++y) // bottom row first
+        for (int x = 0; x < grey.width(); ++x)
+            for (int b = 0; b < bits / 8; ++b)
+                bytes[54 + palette + (grey.height() - 1 - y) * stride + x * bits / 8 + b]
+                    = char(grey.scanLine(y)[x]);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool writePgm(const QString &path, const QImage &grey, int maximum)
+{
+    QByteArray bytes = QString("P5\n# drawn by a test\n%1 %2\n%3\n")
+                           .arg(grey.width())
+                           .arg(grey.height())
+                           .arg(maximum)
+                           .toLatin1();
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x) {
+            const int value = grey.scanLine(y)[x] * maximum / 255;
+            if (maximum > 255)
+                bytes.append(char(value >> 8));
+            bytes.append(char(value));
+        }
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Run in a child process as user nobody: 1 when the connection is refused,
+// 2 when it is accepted and closed unanswered, other values otherwise.
+int connectAsNobody(const QByteArray &path)
+{
+    const sockaddr_un address = addressOf(path);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(3);
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        if (connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
+            _exit(errno == EACCES ? 1 : 4);
+        // Closed unanswered: the write or the read finds the end.
+        if (send(fd, "status\n", 7, MSG_NOSIGNAL) != 7)
+            _exit(errno == EPIPE || errno == ECONNRESET ? 2 : 5);
+        pollfd polled {fd, POLLIN, 0};
+        char c = 0;
+        if (poll(&polled, 1, kWaitMs) != 1)
+            _exit(6);
+        const ssize_t n = read(fd, &c, 1);
+        _exit(n == 0 || (n < 0 && errno == ECONNRESET) ? 2 : 7);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+class tst_Control : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void commandsCallTheExports_data();
+    void commandsCallTheExports();
+    void imageFiles_data();
+    void imageFiles();
+    void refused_data();
+    void refused();
+    void hangingClientsDelayNoCall();
+    void otherUserIsRefused();
+    void staleSocketsAreReplaced();
+    void vyrsimProgram_data();
+    void vyrsimProgram();
+
+private:
+    QString command(const QString &line); // over the socket; the first line of the reply
+
+    QTemporaryDir m_dir;
+    QByteArray m_socket;
+};
+
+void tst_Control::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.path()));
+    vyrsim_control_stop(); // open already, should VYRSIM_CONTROL be unset
+    QCOMPARE(vyrsim_control_start(), 0);
+    char path[256];
+    QVERIFY(vyrsim_control_socket(path, sizeof path) > 0);
+    m_socket = path;
+    QCOMPARE(m_socket,
+             QFile::encodeName(m_dir.path()) + "/vyrsim/" + QByteArray::number(getpid()) + ".sock");
+    struct stat info
+    {
+    };
+    QVERIFY(stat(m_socket.constData(), &info) == 0 && (info.st_mode & 0777) == 0600);
+    QVERIFY(stat(QFile::encodeName(m_dir.path()) + "/vyrsim", &info) == 0
+            && (info.st_mode & 0777) == 0700);
+    QVERIFY(pattern(300, 320).save(m_dir.filePath("grey.png")));
+    QFile block(m_dir.filePath("block"));
+    QVERIFY(block.open(QIODevice::WriteOnly) && block.write(QByteArray(512, '\0')) == 512);
+}
+
+void tst_Control::cleanupTestCase()
+{
+    vyrsim_control_stop();
+    QVERIFY(!QFile::exists(m_socket));
+    QCOMPARE(vyrsim_control_socket(nullptr, 0), -1);
+}
+
+void tst_Control::init()
+{
+    vyrsim_reset();
+}
+
+QString tst_Control::command(const QString &line)
+{
+    Peer peer(m_socket);
+    peer.send(line.toUtf8() + '\n');
+    return QString::fromUtf8(peer.line());
+}
+
+void tst_Control::commandsCallTheExports_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("calls");
+    QTest::addColumn<QString>("reply");
+    const char *const rows[][3] = {
+        {"press", "set_autopilot(0) set_finger(1)", "ok finger 1"},
+        {"press 2", "set_autopilot(0) set_finger(2)", "ok finger 2"},
+        {"lift", "set_autopilot(0) set_finger(0)", "ok"},
+        {"image $/grey.png", "place_image(300,320)", "ok the 300 x 320"},
+        {"autopilot 4", "set_autopilot_finger(4) set_finger(0) set_autopilot(1)", "ok"},
+        {"autopilot off", "set_autopilot(0)", "ok"},
+        {"detach", "set_attached(0)", "ok"},
+        {"  attach\r", "set_attached(1)", "ok"},
+        {"delay 40", "set_delay_ms(40)", "ok"},
+        {"fail VYRGenChar", "fail(VYRGenChar,1,-1,1)", "ok every call"},
+        {"fail VYRMatch 9 1", "fail(VYRMatch,1,1,9)", "ok the next call of VYRMatch fails with 9"},
+        {"fail VYRSearch 9 all", "fail(VYRSearch,1,-1,9)", "ok every call"},
+        {"fail clear", "fail_clear()", "ok"},
+        {"store add 3 2", "store(3,2)", "ok finger 2"},
+        {"store delete 3", "store_delete(3)", "ok"},
+        {"store clear", "store_clear()", "ok"},
+        {"store list", "", "ok 1 of 4 IDs hold a template\n2\n\n"},
+        {"store export 1 $/out", "store_export(1)", "ok"},
+        {"store import 1 $/block", "store_import(1,512)", "ok"},
+        {"status", "", "ok attached=yes\n"},
+        {"log 2", "", "ok 2 of 3 calls\ncall 1\ncall 2\n\n"},
+        {"press 0", "", "error: FINGER"},
+        {"store add 4 1", "", "error: say an ID from 0 to 3"},
+        {"delay 60001", "", "error: MS"},
+        {"fail VYRGenChar 0", "", "error: CODE"},
+        {"lift 2", "", "error: too many arguments; usage: lift"},
+    };
+    for (const auto &[line, calls, reply] : rows)
+        QTest::newRow(line) << QString(line) << QString(calls) << QString(reply);
+}
+
+void tst_Control::commandsCallTheExports()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, calls);
+    QFETCH(QString, reply);
+    recorded.clear();
+    const Dispatcher dispatcher(recordingApi);
+    const std::string answer = dispatcher.reply(line.replace("$", m_dir.path()).toStdString());
+    QCOMPARE(recorded.join(' '), calls);
+    QVERIFY2(QString::fromStdString(answer).startsWith(reply), answer.c_str());
+    QVERIFY(answer.back() == '\n');
+}
+
+void tst_Control::imageFiles_data()
+{
+    QTest::addColumn<PictureWriter>("write");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("tolerance"); // grey from colour may round by one
+
+    const auto png = [](const QString &path, const QImage &grey) {
+        return grey.save(path, "PNG");
+    };
+    QTest::newRow("PNG grey") << PictureWriter(png) << 300 << 0;
+    QTest::newRow("PNG 5000 wide") << PictureWriter(png) << 5000 << 0;
+    QTest::newRow("PNG colour") << PictureWriter([](const QString &path, const QImage &grey) {
+        return grey.convertToFormat(QImage::Format_ARGB32).save(path, "PNG");
+    }) << 300 << 1;
+    for (const int bits : {8, 24, 32})
+        QTest::addRow("BMP %d bits", bits) << PictureWriter(
+            [=](const QString &path, const QImage &grey) { return writeBmp(path, grey, bits); })
+                                           << 300 << 0;
+    for (const int maximum : {255, 65535})
+        QTest::addRow("PGM up to %d", maximum) << PictureWriter(
+            [=](const QString &path, const QImage &grey) { return writePgm(path, grey, maximum); })
+                                               << 300 << 0;
+}
+
+void tst_Control::imageFiles()
+{
+    QFETCH(PictureWriter, write);
+    QFETCH(int, width);
+    QFETCH(int, tolerance);
+    const QImage grey = pattern(width, 320);
+    const QString path = m_dir.filePath("picture with blanks");
+    QVERIFY(write(path, grey));
+    const std::string reply = Dispatcher(recordingApi).reply("image " + path.toStdString());
+    QCOMPARE(reply, QString("ok the %1 x 320 image lies on the sensor\n").arg(width).toStdString());
+    // Wider than the module takes: its centre, which is all the sensor shows.
+    const QImage expected = grey.copy((width - placed.width()) / 2, 0, qMin(width, 4096), 320);
+    QCOMPARE(placed.size(), expected.size());
+    for (int y = 0; y < placed.height(); ++y)
+        for (int x = 0; x < placed.width(); ++x)
+            if (qAbs(placed.scanLine(y)[x] - expected.scanLine(y)[x]) > tolerance)
+                QFAIL(qPrintable(QString("pixel %1, %2").arg(x).arg(y)));
+}
+
+void tst_Control::refused_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("error");
+    const QByteArray dir = QFile::encodeName(m_dir.path());
+    const QList<QPair<QByteArray, QString>> rows = {
+        {"pres 2", "unknown command 'pres'"},
+        {QByteArray("\x01\xff\x80 \x7f", 5), "unknown command"},
+        {QByteArray(4097, 'a'), "line longer than 4096 bytes"},
+        {"store delete 5", "ID 5 holds no template"},
+        {"image " + dir + "/none.png", "cannot read " + m_dir.path() + "/none.png: No such file"},
+        {"image " + dir + "/block", "block is not a PNG, BMP or PGM image"},
+        {"store import 3 " + dir + "/block", "is no template block"},
+    };
+    for (const auto &[line, error] : rows)
+        QTest::newRow(qPrintable(error)) << line << error;
+}
+
+void tst_Control::refused()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, error);
+    Peer peer(m_socket);
+    QVERIFY(peer.send(line + "\n"));
+    const QString reply = QString::fromUtf8(peer.line());
+    QVERIFY2(reply.startsWith("error: ") && reply.contains(error), qPrintable(reply));
+    QVERIFY(peer.send("store list\n")); // the connection carries on
+    QCOMPARE(peer.line(), QByteArray("ok 0 of 1000 IDs hold a template"));
+    QCOMPARE(peer.line(), QByteArray());
+    QCOMPARE(vyrsim_stored(3), 0);
+}
+
+void tst_Control::hangingClientsDelayNoCall()
+{
+    Peer silent(m_socket);
+    Peer midLine(m_socket);
+    QVERIFY(midLine.send("store add 1"));
+    Peer greedy(m_socket); // asks for far more replies than it reads
+    QVERIFY(greedy.send(QByteArray("help\n").repeated(2000)));
+    Peer flood(m_socket); // ten megabytes of one line, still going on
+    QVERIFY(flood.send(QByteArray(10 << 20, 'x')));
+    QCOMPARE(vyrsim_store(4, 1), 0);
+    {
+        Peer vanishing(m_socket); // a line cut short is never run
+        QVERIFY(vanishing.send("store clear"));
+    }
+
+    // While they hang, calls return and another client is served.
+    int handle = 0;
+    QCOMPARE(VYROpenDeviceEx(&handle, 2, nullptr, 2, 0), 0);
+    QCOMPARE(VYRGetImage(handle, kAddr), int(VYRSIM_ERR_NO_FINGER));
+    QVERIFY(command("status").startsWith("ok attached=yes open=yes"));
+
+    QCOMPARE(flood.line(), QByteArray("error: line longer than 4096 bytes"));
+    QVERIFY(flood.send("\nstore list\n")); // the rest of the line is dropped, then served
+    QCOMPARE(flood.line(), QByteArray("ok 1 of 1000 IDs hold a template"));
+    QCOMPARE(vyrsim_stored(4), 1);
+    QVERIFY(greedy.line().startsWith("ok"));
+}
+
+void tst_Control::otherUserIsRefused()
+{
+    if (geteuid() != 0)
+        QSKIP("only root can act as another user here");
+    const QByteArray top = QFile::encodeName(m_dir.path());
+    const QByteArray dir = top + "/vyrsim";
+    QVERIFY(chmod(top, 0755) == 0);
+    QCOMPARE(connectAsNobody(m_socket), 1); // the directory keeps others out
+    // Opened up by mistake, the channel still checks who connects.
+    QVERIFY(chmod(dir, 0755) == 0 && chmod(m_socket, 0666) == 0);
+    const int opened = connectAsNobody(m_socket);
+    QVERIFY(chmod(top, 0700) == 0 && chmod(dir, 0700) == 0 && chmod(m_socket, 0600) == 0);
+    QCOMPARE(opened, 2);
+    QVERIFY(command("status").startsWith("ok"));
+}
+
+void tst_Control::staleSocketsAreReplaced()
+{
+    vyrsim_control_stop();
+    QVERIFY(!QFile::exists(m_socket));
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    QVERIFY(gone > 0 && waitpid(gone, nullptr, 0) == gone);
+    const QByteArray dir = QFile::encodeName(m_dir.path()) + "/vyrsim/";
+    const QByteArray stale = dir + QByteArray::number(gone) + ".sock";
+    for (const QByteArray &path : {stale, m_socket}) { // as a killed process leaves them
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        const sockaddr_un address = addressOf(path);
+        QVERIFY(bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0);
+        close(fd);
+    }
+    QCOMPARE(vyrsim_control_start(), 0);
+    QVERIFY(!QFile::exists(stale));
+    QVERIFY(command("status").startsWith("ok"));
+}
+
+void tst_Control::vyrsimProgram_data()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output"); // stdout, or stderr when it begins "vyrsim:"
+    const QString cannotRead = "error: cannot read " + m_dir.path() + "/x y.png";
+    const QList<std::tuple<const char *, QString, QByteArray, int, QString>> rows = {
+        {"one command", "press|3", "", 0, "ok finger 3 lies on the sensor\n"},
+        {"script", "", "lift\n# comment\n\nlog 1\n", 0,
+         "ok nothing lies on the sensor\nok 0 of 0 calls\n\n"},
+        {"error in a script", "", "pres\nlift", 1,
+         "error: unknown command 'pres'; help lists the commands\nok nothing lies"},
+        {"error reply", "store|delete|5", "", 1, "error: ID 5 holds no template\n"},
+        {"relative path", "image|x y.png", "", 1, cannotRead},
+        {"wrong command", "pres", "", 2, "vyrsim: error: unknown command 'pres'"},
+        {"wrong pid", "--pid|1|lift", "", 1, "vyrsim: no simulated module runs in process 1\n"},
+        {"version", "--version", "", 0, "vyrsim 1."},
+        {"two modules", "lift", "", 1, "vyrsim: 2 simulated modules are running"},
+    };
+    for (const auto &[tag, arguments, input, exitCode, output] : rows)
+        QTest::newRow(tag) << arguments << input << exitCode << output;
+}
+
+void tst_Control::vyrsimProgram()
+{
+    QFETCH(QString, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    // A second module: any live process's socket that accepts connections.
+    const QByteArray other
+        = QFile::encodeName(m_dir.path()) + "/vyrsim/" + QByteArray::number(getppid()) + ".sock";
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (QByteArray(QTest::currentDataTag()) == "two modules") {
+        const sockaddr_un address = addressOf(other);
+        QVERIFY(bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0);
+        QVERIFY(listen(fd, 1) == 0);
+    }
+    QProcess vyrsim;
+    vyrsim.setWorkingDirectory(m_dir.path());
+    vyrsim.start(QCoreApplication::applicationDirPath() + "/vyrsim",
+                 arguments.split('|', Qt::SkipEmptyParts));
+    vyrsim.write(input);
+    vyrsim.closeWriteChannel();
+    QVERIFY(vyrsim.waitForFinished(kWaitMs));
+    close(fd);
+    unlink(other.constData());
+    const QByteArray text = output.startsWith("vyrsim:") ? vyrsim.readAllStandardError()
+                                                         : vyrsim.readAllStandardOutput();
+    QVERIFY2(QString::fromUtf8(text).startsWith(output), text.constData());
+    QCOMPARE(vyrsim.exitCode(), exitCode);
+}
+
+QTEST_GUILESS_MAIN(tst_Control)
+#include "tst_control.moc"
