@@ -141,11 +141,18 @@ done
 listing=$(mktemp)
 home=$(mktemp -d)
 diverted=""
+# On any way out: take back the diversion, and the packages a failed check
+# left installed.
 cleanup() {
     if [ -n "$diverted" ]; then
         as_root rm -f "$LIBRARY"
         as_root dpkg-divert --local --rename --remove "$LIBRARY" >/dev/null
     fi
+    for package in "${PACKAGES[@]}"; do
+        if known "$package"; then
+            apt_get purge "$package" >/dev/null || true
+        fi
+    done
     rm -rf "$listing" "$home"
 }
 trap cleanup EXIT
@@ -179,7 +186,7 @@ if command -v vyrsim >/dev/null; then
 fi
 
 mkdir -m 700 "$home/run"
-xvfb-run -a -s "-screen 0 800x600x24" "$0" --window-check "$home"
+xvfb-run -a -s "-screen 0 800x600x24" "$BASH" "$0" --window-check "$home"
 
 # --- 4. validate -------------------------------------------------------------
 
