@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# fpdesk's two commands.
+# fpdesk's commands.
 #
-#   ./fpdesk.sh run    install what is missing, build, start the window on the simulated module
-#   ./fpdesk.sh test   install what is missing, build, run every test headless: a plain build,
-#                      an AddressSanitizer + UndefinedBehaviorSanitizer build and a
-#                      ThreadSanitizer build of the threaded tests
+#   ./fpdesk.sh run             install what is missing, build, start the window on the
+#                               simulated module
+#   ./fpdesk.sh test            install what is missing, build, run every test headless: a
+#                               plain build, an AddressSanitizer + UndefinedBehaviorSanitizer
+#                               build and a ThreadSanitizer build of the threaded tests
+#   ./fpdesk.sh package         build the Debian packages fpdesk and fpdesk-modulesim in
+#                               build-package/
+#   ./fpdesk.sh check-packages  build them and check them as a user meets them: lintian,
+#                               install, start, validate, purge (packaging/check-packages.sh)
 #
 # Safe to run again: installs only what is missing and rebuilds only what changed.
 set -euo pipefail
@@ -17,9 +22,10 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# install_missing [extra package...]: the packages above and those given
 install_missing() {
     local missing=()
-    for package in "${PACKAGES[@]}"; do
+    for package in "${PACKAGES[@]}" "$@"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
             || missing+=("$package")
     done
@@ -44,6 +50,24 @@ check() {
     (cd "$1" && ctest --output-on-failure --timeout 900)
 }
 
+# package: Debian's flags with all hardening and no build type of our own,
+# as a Debian package build would do it; no tests. CPack strips the binaries.
+package() {
+    install_missing dpkg-dev file
+    local cxxflags ldflags
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+    ldflags=$(dpkg-buildflags --get LDFLAGS)
+    cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=None -DBUILD_TESTING=OFF \
+        -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_CXX_FLAGS="$cxxflags" \
+        -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" >/dev/null
+    cmake --build build-package -- -j"$(nproc)"
+    (cd build-package && cpack >/dev/null)
+    local version
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-package/CMakeCache.txt)
+    ls build-package/*_"$version"_*.deb
+}
+
 case "${1:-}" in
 run)
     install_missing
@@ -59,8 +83,14 @@ test)
     build build-tsan -DFPDESK_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo
     check build-tsan
     ;;
+package)
+    package
+    ;;
+check-packages)
+    exec packaging/check-packages.sh
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package|check-packages" >&2
     exit 2
     ;;
 esac

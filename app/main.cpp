@@ -1,6 +1,9 @@
 #include "mainwindow.h"
 
 #include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,10 +31,47 @@ bool displayAvailable(int argc, char *argv[])
     return false;
 }
 
+QStringList argumentList(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    QApplication::setApplicationName(QStringLiteral("fpdesk"));
+    QApplication::setApplicationVersion(QStringLiteral(FPDESK_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral(FPDESK_APP_ID));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Exercise a fingerprint module: open it, watch live finger images, enroll, "
+                       "delete and search templates.\nThe module is reached through "
+                       "lib/libvyr_uos.so beside the program's real location."));
+    // Our own help option rather than addHelpOption(): its --help-all lists
+    // Qt's options only once a QApplication exists, that is with a display.
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Displays this help."));
+    parser.addOption(helpOption);
+    const QCommandLineOption versionOption = parser.addVersionOption();
+
+    // Help and version need no display, so they are answered before
+    // QApplication looks for one. Qt's own options (-platform, -style, ...)
+    // are still in the list here, so a failed parse is no error yet.
+    parser.parse(argumentList(argc, argv));
+    if (parser.isSet(helpOption) || parser.isSet(versionOption)) {
+        // The parser reads the program's name from an application object;
+        // a core one needs no display. Both calls exit.
+        const QCoreApplication core(argc, argv);
+        if (parser.isSet(helpOption))
+            parser.showHelp(EXIT_SUCCESS);
+        parser.showVersion();
+    }
+
     if (!displayAvailable(argc, argv)) {
         std::fprintf(stderr,
                      "fpdesk: no display (DISPLAY is not set); to run without one: "
@@ -40,6 +80,13 @@ int main(int argc, char *argv[])
         return 1;
     }
     QApplication a(argc, argv);
+    // QApplication has taken its own options out; anything left is unknown.
+    parser.process(a);
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "fpdesk: unexpected argument '%s'; see fpdesk --help\n",
+                     qPrintable(parser.positionalArguments().constFirst()));
+        return EXIT_FAILURE;
+    }
     MainWindow w(nullptr);
     w.show();
     return a.exec();

@@ -1,7 +1,9 @@
-// Draws the program's three pictures: the window icon, the idle picture and
-// the small fingerprint at the left of each list row.
+// Draws the program's pictures: the window icon, the idle picture, the small
+// fingerprint at the left of each list row, and the icon for menus in the
+// sizes the desktop asks for (logo.png is its 128-pixel size).
 //
-//   makepictures <directory>   writes logo.png, default.jpg and finger.jpg there
+//   makepictures <directory>   writes logo.png, default.jpg, finger.jpg,
+//                              fpdesk-48.png and fpdesk-256.png there
 
 #include <QGuiApplication>
 #include <QImage>
@@ -58,19 +60,23 @@ void drawGlyph(QPainter &painter, const QRectF &box, const QColor &color, qreal 
                      QPointF(core.x(), core.y() + stepY));
 }
 
-QImage logo()
+// The icon is drawn on a 128-unit grid, scaled to the size. Small sizes get
+// fewer and bolder ridges, which a few pixels could not keep apart otherwise.
+QImage logo(int size)
 {
-    QImage image(128, 128, QImage::Format_ARGB32_Premultiplied);
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 128.0, size / 128.0);
     QLinearGradient fill(0, 0, 0, 128);
     fill.setColorAt(0, QColor(0x2b, 0x7a, 0xc9));
     fill.setColorAt(1, QColor(0x17, 0x4a, 0x86));
     painter.setPen(Qt::NoPen);
     painter.setBrush(fill);
     painter.drawRoundedRect(QRectF(4, 4, 120, 120), 26, 26);
-    drawGlyph(painter, QRectF(26, 20, 76, 92), Qt::white, 5);
+    const bool small = size < 96;
+    drawGlyph(painter, QRectF(26, 20, 76, 92), Qt::white, small ? 7 : 5, small ? 4 : 6);
     return image;
 }
 
@@ -112,7 +118,8 @@ int main(int argc, char *argv[])
         return 2;
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
-    const bool written = logo().save(dir + "/logo.png")
+    const bool written = logo(128).save(dir + "/logo.png") && logo(48).save(dir + "/fpdesk-48.png")
+        && logo(256).save(dir + "/fpdesk-256.png")
         && idlePicture().save(dir + "/default.jpg", "JPG", 92)
         && rowPicture().save(dir + "/finger.jpg", "JPG", 95);
     if (!written) {

@@ -192,7 +192,7 @@ int main(int argc, char *argv[])
             return 0;
         }
         if (option == "--version") {
-            std::printf("vyrsim %s\n", VYRSIM_VERSION);
+            std::printf("vyrsim %s\n", FPDESK_VERSION);
             return 0;
         }
         if (option == "--pid" || option.compare(0, 6, "--pid=") == 0) {
