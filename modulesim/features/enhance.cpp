@@ -6,6 +6,8 @@
 
 #include "ridgeperiod.h"
 
+#include "fastatan2.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -73,23 +75,6 @@ struct Taps
         }
     }
 };
-
-// atan2 to within a few thousandths of a radian, plenty for 32 directions.
-float fastAtan2(float y, float x)
-{
-    const float ax = std::fabs(x);
-    const float ay = std::fabs(y);
-    const float big = std::max(ax, ay);
-    if (big == 0)
-        return 0;
-    const float z = std::min(ax, ay) / big;
-    float a = z * (kPi / 4 + 0.273f * (1 - z));
-    if (ay > ax)
-        a = kPi / 2 - a;
-    if (x < 0)
-        a = kPi - a;
-    return y < 0 ? -a : a;
-}
 
 // Direction index of every pixel, from the block field interpolated.
 std::vector<std::uint8_t> pixelDirections(const OrientationField &field, int w, int h)

@@ -1,5 +1,7 @@
 #include "edgetable.h"
 
+#include "fastatan2.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -11,27 +13,11 @@ constexpr int kNeighbours = 8;
 constexpr float kPi = 3.14159265f;
 constexpr float kTwoPi = 2 * kPi;
 
+// Any angle within a turn of [0, 2 pi) into it, without a branch.
 float wrap(float a)
 {
-    return a < 0 ? a + kTwoPi : (a >= kTwoPi ? a - kTwoPi : a);
-}
-
-// atan2 to within a few thousandths of a radian: far inside the matcher's
-// angle tolerance, and several times cheaper than the library's.
-float fastAtan2(float y, float x)
-{
-    const float ax = std::fabs(x);
-    const float ay = std::fabs(y);
-    const float big = std::max(ax, ay);
-    if (big == 0)
-        return 0;
-    const float z = std::min(ax, ay) / big;
-    float a = z * (kPi / 4 + 0.273f * (1 - z));
-    if (ay > ax)
-        a = kPi / 2 - a;
-    if (x < 0)
-        a = kPi - a;
-    return y < 0 ? -a : a;
+    a = a < 0 ? a + kTwoPi : a;
+    return a >= kTwoPi ? a - kTwoPi : a;
 }
 
 } // namespace
@@ -45,38 +31,68 @@ EdgeTable EdgeTable::build(const Template &t)
         table.minutiae.push_back({float(m.x), float(m.y), m.angle * kTwoPi / 256.0f, m.type});
 
     // Each minutia's nearest neighbours, by squared distance in integers,
-    // kept in a short sorted list as the others go by.
-    table.firstEdge.reserve(std::size_t(n) + 1);
-    table.edges.reserve(std::size_t(n) * kNeighbours);
+    // kept in a short sorted list. The others are visited outwards in order
+    // of height, until the next is farther up or down than the list's last.
+    table.firstEdge.resize(std::size_t(n) + 1);
+    table.edges.resize(std::size_t(n) * kNeighbours);
+    std::vector<int> order(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        order[std::size_t(i)] = i;
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        return t.minutiae[std::size_t(a)].y < t.minutiae[std::size_t(b)].y;
+    });
     std::pair<int, int> nearest[kNeighbours + 1];
-    for (int i = 0; i < n; ++i) {
-        table.firstEdge.push_back(std::uint16_t(table.edges.size()));
-        const Minutia &a = t.minutiae[std::size_t(i)];
+    for (int r = 0; r < n; ++r) {
+        const int i = order[std::size_t(r)];
+        const int ax = t.minutiae[std::size_t(i)].x;
+        const int ay = t.minutiae[std::size_t(i)].y;
         int kept = 0;
-        for (int j = 0; j < n; ++j) {
-            if (j == i)
-                continue;
-            const int dx = t.minutiae[std::size_t(j)].x - a.x;
-            const int dy = t.minutiae[std::size_t(j)].y - a.y;
+        auto consider = [&](int j) {
+            const int dx = t.minutiae[std::size_t(j)].x - ax;
+            const int dy = t.minutiae[std::size_t(j)].y - ay;
             const int d2 = dx * dx + dy * dy;
             if (kept == kNeighbours && d2 >= nearest[kept - 1].first)
-                continue;
+                return;
             int k = kept < kNeighbours ? kept++ : kept - 1;
             for (; k > 0 && nearest[k - 1].first > d2; --k)
                 nearest[k] = nearest[k - 1];
             nearest[k] = {d2, j};
+        };
+        auto reach = [&](int rank) {
+            const int dy = t.minutiae[std::size_t(order[std::size_t(rank)])].y - ay;
+            return kept < kNeighbours || dy * dy < nearest[kept - 1].first;
+        };
+        for (int up = r - 1, down = r + 1;;) {
+            const bool goUp = up >= 0 && reach(up);
+            const bool goDown = down < n && reach(down);
+            if (!goUp && !goDown)
+                break;
+            if (goUp)
+                consider(order[std::size_t(up--)]);
+            if (goDown)
+                consider(order[std::size_t(down++)]);
         }
+        table.firstEdge[std::size_t(i)] = std::uint16_t(kept);
         const MatchMinutia &ma = table.minutiae[std::size_t(i)];
         for (int e = 0; e < kept; ++e) {
             const int j = nearest[e].second;
             const MatchMinutia &mb = table.minutiae[std::size_t(j)];
-            const float direction = fastAtan2(mb.y - ma.y, mb.x - ma.x);
-            table.edges.push_back(
-                {std::uint16_t(i), std::uint16_t(j), std::sqrt(float(nearest[e].first)),
-                 wrap(wrap(direction) - ma.angle), wrap(wrap(direction) - mb.angle)});
+            const float direction = wrap(fastAtan2(mb.y - ma.y, mb.x - ma.x));
+            table.edges[std::size_t(i) * kNeighbours + std::size_t(e)]
+                = {std::uint16_t(i), std::uint16_t(j), std::sqrt(float(nearest[e].first)),
+                   wrap(direction - ma.angle), wrap(direction - mb.angle)};
         }
     }
-    table.firstEdge.push_back(std::uint16_t(table.edges.size()));
+    // Minutiae were visited out of order; close up the rows in index order.
+    std::size_t count = 0;
+    for (int i = 0; i < n; ++i) {
+        const int kept = table.firstEdge[std::size_t(i)];
+        table.firstEdge[std::size_t(i)] = std::uint16_t(count);
+        for (int e = 0; e < kept; ++e)
+            table.edges[count++] = table.edges[std::size_t(i) * kNeighbours + std::size_t(e)];
+    }
+    table.firstEdge[std::size_t(n)] = std::uint16_t(count);
+    table.edges.resize(count);
     return table;
 }
 

@@ -16,9 +16,9 @@ constexpr float kLengthRatio = 0.07f; // of the length: skin stretches
 constexpr float kAngleSlack = 0.25f; // radians, about 15 degrees
 
 // The probe's edges are binned by length, and by their two angles.
-constexpr float kLengthBin = 6.0f;
-constexpr int kLengthBins = 28;
-constexpr int kAngleBins = 16;
+constexpr float kLengthBin = 4.0f;
+constexpr int kLengthBins = 40;
+constexpr int kAngleBins = 24;
 constexpr int kBins = kLengthBins * kAngleBins * kAngleBins;
 
 constexpr int kRoots = 4; // root pairs a candidate's pairing may grow from

@@ -1,21 +1,30 @@
-// Shows how the simulated module sees frames: for each frame, the image,
-// the enhanced ridges and the skeleton, with the minutiae it kept drawn
-// over the image (endings red, forks blue, a tail along the direction).
+// Pictures of how the simulated module judges prints.
 //
-//   vyrsim_minutiae <out.png> [image.png | FINGER:PRESS ...]
+//   vyrsim_minutiae frames <out.png> [image.png | FINGER:PRESS ...]
+//       For each frame the image, the enhanced ridges and the skeleton, with
+//       the minutiae the module kept drawn over them (endings red, forks
+//       blue, a tail along the direction; faint: the ones the filters took
+//       away). FINGER:PRESS is a press of a synthetic finger; without frames
+//       it shows a press of each of two fingers.
 //
-// FINGER:PRESS is a press of a synthetic finger; without frames it shows
-// presses of two fingers.
+//   vyrsim_minutiae scores <out.png> [FINGERS]
+//       The genuine and impostor score distributions of a synthetic
+//       population (FINGERS fingers, 100 unless given, 8 presses each),
+//       through the module's own entry points.
 
 #include "extractor.h"
 #include "fingersynth.h"
+#include "population.h"
+#include "vyrsim.h"
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 using namespace vyrsim;
@@ -100,17 +109,87 @@ void drawMinutiae(QPainter &painter, const std::vector<MinutiaCandidate> &minuti
 
 } // namespace
 
+// Histograms of both distributions, each scaled to its own peak (impostor
+// scores crowd near 0 and would flatten the genuine ones), with the
+// threshold marked.
+int drawScores(const QString &out, int fingers)
+{
+    const ModuleSession module;
+    const Scores scores
+        = compareImpressions(module, syntheticImpressions(module, fingers, 8), false);
+    constexpr int kBin = 10;
+    constexpr int kBins = 45; // up to 450, the last bin holding everything above
+    auto histogram = [&](const std::vector<int> &values) {
+        std::vector<double> share(kBins, 0);
+        for (int v : values)
+            share[std::size_t(std::min(v / kBin, kBins - 1))] += 1.0 / double(values.size());
+        return share;
+    };
+    const std::vector<double> genuine = histogram(scores.genuine);
+    const std::vector<double> impostor = histogram(scores.impostor);
+
+    const QRect plot(40, 60, 780, 300);
+    QImage picture(plot.right() + 40, plot.bottom() + 70, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const double barWidth = plot.width() / double(kBins);
+    auto bars = [&](const std::vector<double> &share, const QColor &colour) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(colour);
+        const double top = *std::max_element(share.begin(), share.end());
+        for (int i = 0; i < kBins; ++i) {
+            const double h = share[std::size_t(i)] / top * plot.height();
+            painter.drawRect(QRectF(plot.left() + i * barWidth, plot.bottom() - h, barWidth, h));
+        }
+    };
+    bars(impostor, QColor(220, 60, 50, 170));
+    bars(genuine, QColor(40, 140, 70, 170));
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawLine(plot.bottomLeft(), plot.bottomRight());
+    painter.drawLine(plot.bottomLeft(), plot.topLeft());
+    for (int v = 0; v <= kBins * kBin; v += 50) {
+        const double x = plot.left() + v / double(kBin) * barWidth;
+        painter.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + 5));
+        painter.drawText(QRectF(x - 30, plot.bottom() + 8, 60, 16), Qt::AlignCenter,
+                         v == kBins * kBin ? QStringLiteral("%1+").arg(v - kBin)
+                                           : QString::number(v));
+    }
+    const double threshold = plot.left() + VYRSIM_MATCH_THRESHOLD / double(kBin) * barWidth;
+    painter.setPen(QPen(Qt::black, 1.5, Qt::DashLine));
+    painter.drawLine(QPointF(threshold, plot.top() - 10), QPointF(threshold, plot.bottom()));
+    painter.setPen(Qt::black);
+    painter.drawText(QPointF(threshold + 6, plot.top() - 2),
+                     QStringLiteral("threshold %1").arg(VYRSIM_MATCH_THRESHOLD));
+    painter.drawText(QRectF(plot.left(), plot.bottom() + 28, plot.width(), 20), Qt::AlignCenter,
+                     QStringLiteral("score of VYRMatch"));
+    painter.drawText(QRectF(plot.left(), 6, plot.width(), 40), Qt::AlignLeft,
+                     QStringLiteral("%1 synthetic fingers x 8 presses\n"
+                                    "green: %2 genuine pairs; red: %3 impostor pairs of first "
+                                    "presses; each scaled to its peak")
+                         .arg(fingers)
+                         .arg(scores.genuine.size())
+                         .arg(scores.impostor.size()));
+    painter.end();
+    return picture.save(out) ? 0 : 1;
+}
+
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: vyrsim_minutiae <out.png> [image ...]\n");
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (argc < 3 || (mode != "frames" && mode != "scores")) {
+        std::fprintf(stderr,
+                     "usage: vyrsim_minutiae frames <out.png> [image.png | FINGER:PRESS ...]\n"
+                     "       vyrsim_minutiae scores <out.png> [FINGERS]\n");
         return 2;
     }
+    if (mode == "scores")
+        return drawScores(QString::fromLocal8Bit(argv[2]), argc > 3 ? std::atoi(argv[3]) : 100);
     std::vector<GreyImage> frames;
     std::vector<QString> labels;
-    for (int i = 2; i < argc; ++i) {
+    for (int i = 3; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
         const QStringList synthetic = arg.split(':');
         if (synthetic.size() == 2 && synthetic[0].toInt() > 0) {
@@ -169,5 +248,5 @@ int main(int argc, char *argv[])
                              .arg(result.accepted ? "accepted" : "refused"));
     }
     painter.end();
-    return sheet.save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+    return sheet.save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
 }
