@@ -403,7 +403,10 @@ void Soak::check(Kind kind, int id, bool starts, const Before &before)
         mustQuery = called(calls, "^VYRStoreChar\\(");
         if (status == endings.first()) {
             expect(id >= 0 && id < kCapacity, "enrolled outside the store");
-            expect(m_finger > 0, "stand-in: one template made of two different fingers");
+            // A failed image request looks like a lifted finger to the program, and
+            // leaves the sensor where it was: the presses it then sees are not the script's.
+            const bool faked = called(calls, "^VYRGetImage\\(.* = (?!0$|2$)");
+            expect(m_finger > 0 || faked, "stand-in: one template made of two different fingers");
             expected.insert(id);
             m_fingerOf[id] = m_finger;
         }

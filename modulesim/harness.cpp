@@ -120,6 +120,8 @@ void Harness::record(std::string line)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_log.push_back(std::move(line));
+    if (m_log.size() > kLogKept)
+        m_log.pop_front();
 }
 
 int Harness::logSize() const

@@ -2,6 +2,7 @@
 #define HARNESS_H
 
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -53,7 +54,10 @@ private:
     std::map<std::string, Fault> m_faults;
     std::set<std::string> m_closedGates;
     int m_waiting = 0;
-    std::vector<std::string> m_log;
+    // The most recent calls only: a program left open under the autopilot
+    // calls the module many times a second, for hours.
+    static constexpr std::size_t kLogKept = 20000;
+    std::deque<std::string> m_log;
 };
 
 bool isEntryPoint(const std::string &name);

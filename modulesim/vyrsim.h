@@ -146,8 +146,8 @@ VYRSIM_API void vyrsim_fail_clear(void);
 VYRSIM_API int vyrsim_gate(const char *entry, int closed);
 VYRSIM_API int vyrsim_gate_waiting(void);
 
-/* Every entry point call, as "Name(arg, ...) = result"; pointers are written
-   as 0x<hex> or null. */
+/* The last 20,000 entry point calls, as "Name(arg, ...) = result"; pointers
+   are written as 0x<hex> or null. */
 VYRSIM_API int vyrsim_log_size(void);
 /* Copies entry `index` (0 is the oldest) into out, NUL-terminated; returns its
    length, or -1 when there is no such entry. */
