@@ -4,6 +4,7 @@
 #include "fingersynth.h"
 #include "matcher.h"
 #include "merge.h"
+#include "search.h"
 #include "templatecodec.h"
 #include "vyrsim.h"
 
@@ -464,22 +465,11 @@ int Module::search(int h, int addr, int buffer, int start, int count, int *id, i
         if (probe.empty())
             return VYRSIM_ERR_EMPTY;
         const int end = int(std::min<long long>((long long)start + count, m_store.capacity()));
-        Matcher matcher(probe);
-        int bestId = -1;
-        int bestScore = VYRSIM_MATCH_THRESHOLD - 1;
-        for (int i = start; i < end; ++i) {
-            if (!m_store.occupied(i))
-                continue;
-            const int s = matcher.score(EdgeTable::build(m_store.at(i)));
-            if (s > bestScore) {
-                bestScore = s;
-                bestId = i;
-            }
-        }
-        if (bestId < 0)
+        const SearchHit hit = searchStore(probe, m_store, start, end);
+        if (hit.id < 0)
             return VYRSIM_ERR_NO_MATCH;
-        *id = bestId;
-        *score = bestScore;
+        *id = hit.id;
+        *score = hit.score;
         return VYRSIM_OK;
     });
 }

@@ -37,12 +37,12 @@ float angleDifference(float a, float b)
 
 int lengthBin(float length)
 {
-    return std::min(int(length / kLengthBin), kLengthBins - 1);
+    return std::min(int(length * (1 / kLengthBin)), kLengthBins - 1);
 }
 
 int angleBin(float angle)
 {
-    return std::min(int(angle / kTwoPi * kAngleBins), kAngleBins - 1);
+    return std::min(int(angle * (kAngleBins / kTwoPi)), kAngleBins - 1);
 }
 
 int binOf(int l, int a, int b)
@@ -52,19 +52,19 @@ int binOf(int l, int a, int b)
 }
 
 // 0 for identical edges, up to 3 at the edge of every tolerance, or a
-// negative number when they differ too much.
+// negative number when they differ too much. Most pairs differ too much:
+// the three tests are made together, so that the processor has one branch
+// to guess instead of three.
 float edgeError(const Edge &a, const Edge &b)
 {
-    const float dl = std::fabs(a.length - b.length) / lengthSlack(std::max(a.length, b.length));
-    if (dl > 1)
+    constexpr float kInverseAngleSlack = 1 / kAngleSlack;
+    const float slack = lengthSlack(std::max(a.length, b.length));
+    const float dl = std::fabs(a.length - b.length);
+    const float da = angleDifference(a.fromAngle, b.fromAngle);
+    const float db = angleDifference(a.toAngle, b.toAngle);
+    if (!((dl <= slack) & (da <= kAngleSlack) & (db <= kAngleSlack)))
         return -1;
-    const float da = angleDifference(a.fromAngle, b.fromAngle) / kAngleSlack;
-    if (da > 1)
-        return -1;
-    const float db = angleDifference(a.toAngle, b.toAngle) / kAngleSlack;
-    if (db > 1)
-        return -1;
-    return dl + da + db;
+    return dl / slack + (da + db) * kInverseAngleSlack;
 }
 
 // Every pair of minutiae counts, and every further edge that confirms the
@@ -82,10 +82,13 @@ Matcher::Matcher(const Template &probe)
     : m_probe(EdgeTable::build(probe))
 {
     // Each probe edge goes into every bin its tolerance reaches, so that a
-    // candidate edge needs to look into its own bin only. Two passes: count,
-    // then fill, as compressed rows.
+    // candidate edge needs to look into its own bin only. A bin is a chain
+    // through m_entries, newest first.
     const float angleStep = kTwoPi / kAngleBins;
-    auto forEachBin = [&](const Edge &edge, auto visit) {
+    m_binHead.assign(kBins, kChainEnd);
+    m_entries.reserve(m_probe.edges.size() * 27);
+    for (std::size_t e = 0; e < m_probe.edges.size(); ++e) {
+        const Edge &edge = m_probe.edges[e];
         const float slack = lengthSlack(edge.length);
         const int l0 = lengthBin(std::max(0.0f, edge.length - slack));
         const int l1 = lengthBin(edge.length + slack);
@@ -93,21 +96,16 @@ Matcher::Matcher(const Template &probe)
         const int a1 = int(std::floor((edge.fromAngle + kAngleSlack) / angleStep));
         const int b0 = int(std::floor((edge.toAngle - kAngleSlack) / angleStep));
         const int b1 = int(std::floor((edge.toAngle + kAngleSlack) / angleStep));
-        for (int l = l0; l <= l1; ++l)
-            for (int a = a0; a <= a1; ++a)
-                for (int b = b0; b <= b1; ++b)
-                    visit(binOf(l, a, b));
-    };
-    m_binStart.assign(kBins + 1, 0);
-    for (const Edge &edge : m_probe.edges)
-        forEachBin(edge, [&](int bin) { ++m_binStart[std::size_t(bin) + 1]; });
-    for (int bin = 0; bin < kBins; ++bin)
-        m_binStart[std::size_t(bin) + 1] += m_binStart[std::size_t(bin)];
-    m_binEdges.resize(m_binStart.back());
-    std::vector<std::uint16_t> fill(m_binStart.begin(), m_binStart.end() - 1);
-    for (std::size_t e = 0; e < m_probe.edges.size(); ++e)
-        forEachBin(m_probe.edges[e],
-                   [&](int bin) { m_binEdges[fill[std::size_t(bin)]++] = std::uint16_t(e); });
+        for (int l = l0; l <= l1; ++l) {
+            for (int a = a0; a <= a1; ++a) {
+                for (int b = b0; b <= b1; ++b) {
+                    std::uint16_t &head = m_binHead[std::size_t(binOf(l, a, b))];
+                    m_entries.push_back({std::uint16_t(e), head});
+                    head = std::uint16_t(m_entries.size() - 1);
+                }
+            }
+        }
+    }
 }
 
 void Matcher::vote(const EdgeTable &candidate)
@@ -116,8 +114,8 @@ void Matcher::vote(const EdgeTable &candidate)
     m_votes.assign(m_probe.minutiae.size() * nc, 0);
     for (const Edge &c : candidate.edges) {
         const int bin = binOf(lengthBin(c.length), angleBin(c.fromAngle), angleBin(c.toAngle));
-        for (int i = m_binStart[std::size_t(bin)]; i < m_binStart[std::size_t(bin) + 1]; ++i) {
-            const Edge &p = m_probe.edges[m_binEdges[std::size_t(i)]];
+        for (std::uint16_t i = m_binHead[std::size_t(bin)]; i != kChainEnd; i = m_entries[i].next) {
+            const Edge &p = m_probe.edges[m_entries[i].edge];
             if (edgeError(p, c) < 0)
                 continue;
             std::uint8_t &v = m_votes[std::size_t(p.from) * nc + c.from];
@@ -140,11 +138,19 @@ void Matcher::vote(const EdgeTable &candidate)
 
 void Matcher::pushEdges(const EdgeTable &candidate, int probe, int cand)
 {
+    // Both minutiae's edges run from the nearest neighbour outwards, so the
+    // candidate edges of a length near each probe edge's form a window that
+    // only moves on.
+    const int last = candidate.firstEdge[std::size_t(cand) + 1];
+    int from = candidate.firstEdge[std::size_t(cand)];
     for (int i = m_probe.firstEdge[std::size_t(probe)];
          i < m_probe.firstEdge[std::size_t(probe) + 1]; ++i) {
         const Edge &p = m_probe.edges[std::size_t(i)];
-        for (int j = candidate.firstEdge[std::size_t(cand)];
-             j < candidate.firstEdge[std::size_t(cand) + 1]; ++j) {
+        const float shortest = p.length - lengthSlack(p.length);
+        const float longest = (p.length + kLengthSlack) / (1 - kLengthRatio);
+        while (from < last && candidate.edges[std::size_t(from)].length < shortest)
+            ++from;
+        for (int j = from; j < last && candidate.edges[std::size_t(j)].length <= longest; ++j) {
             const float error = edgeError(p, candidate.edges[std::size_t(j)]);
             if (error < 0)
                 continue;

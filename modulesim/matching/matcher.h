@@ -43,8 +43,16 @@ private:
     void pushEdges(const EdgeTable &candidate, int probe, int cand);
 
     EdgeTable m_probe;
-    std::vector<std::uint16_t> m_binStart; // the probe's edges by bin, as in CSR
-    std::vector<std::uint16_t> m_binEdges;
+    // The probe's edges by bin: each bin's chain starts at its head. At most
+    // 80 minutiae x 8 edges x 64 bins an edge: the chains fit 16 bits.
+    static constexpr std::uint16_t kChainEnd = 0xffff;
+    struct BinEntry
+    {
+        std::uint16_t edge;
+        std::uint16_t next;
+    };
+    std::vector<std::uint16_t> m_binHead;
+    std::vector<BinEntry> m_entries;
 
     // Scratch
     std::vector<std::uint8_t> m_votes;

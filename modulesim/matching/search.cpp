@@ -1,0 +1,64 @@
+#include "search.h"
+
+#include "matcher.h"
+#include "vyrsim.h"
+
+#include <system_error>
+#include <thread>
+
+namespace vyrsim {
+
+namespace {
+
+// Below this many templates a second thread costs more than it saves.
+constexpr int kSplitFrom = 64;
+
+SearchHit scan(const Template &probe, const Store &store, int first, int end)
+{
+    Matcher matcher(probe);
+    SearchHit best {-1, VYRSIM_MATCH_THRESHOLD - 1};
+    for (int id = first; id < end; ++id) {
+        if (!store.occupied(id))
+            continue;
+        const int score = matcher.score(EdgeTable::build(store.at(id)));
+        if (score > best.score)
+            best = {id, score};
+    }
+    return best;
+}
+
+} // namespace
+
+SearchHit searchStore(const Template &probe, const Store &store, int first, int end)
+{
+    // A search over a full store is the one call long enough for a person
+    // to notice; its two halves go through at once. The store is only read,
+    // and the caller holds the module's lock throughout.
+    SearchHit best;
+    int occupied = 0;
+    for (int id = first; id < end; ++id)
+        occupied += store.occupied(id);
+    const int middle = first + (end - first) / 2;
+    SearchHit upper;
+    std::thread helper;
+    if (occupied >= kSplitFrom) {
+        try {
+            helper = std::thread([&] { upper = scan(probe, store, middle, end); });
+        } catch (const std::system_error &) {
+            // No thread to be had: one scan does it all.
+        }
+    }
+    if (helper.joinable()) {
+        best = scan(probe, store, first, middle);
+        helper.join();
+        if (upper.score > best.score)
+            best = upper;
+    } else {
+        best = scan(probe, store, first, end);
+    }
+    if (best.id < 0)
+        best.score = 0;
+    return best;
+}
+
+} // namespace vyrsim
