@@ -33,22 +33,22 @@ std::string_view nextWord(std::string_view &text)
 
 // Finds a table entry by its name: "store add" before "store", "fail clear"
 // before "fail".
-const CommandSpec *findSpec(std::string_view &rest)
+const Verb *findVerb(std::string_view &rest)
 {
     std::string_view afterFirst = rest;
     const std::string_view first = nextWord(afterFirst);
     std::string_view afterSecond = afterFirst;
     const std::string twoWords = std::string(first) + " " + std::string(nextWord(afterSecond));
-    for (const CommandSpec &spec : commandTable()) {
-        if (spec.name == twoWords) {
+    for (const Verb &verb : commandTable()) {
+        if (verb.name == twoWords) {
             rest = afterSecond;
-            return &spec;
+            return &verb;
         }
     }
-    for (const CommandSpec &spec : commandTable()) {
-        if (spec.name == first) {
+    for (const Verb &verb : commandTable()) {
+        if (verb.name == first) {
             rest = afterFirst;
-            return &spec;
+            return &verb;
         }
     }
     return nullptr;
@@ -56,9 +56,9 @@ const CommandSpec *findSpec(std::string_view &rest)
 
 } // namespace
 
-const std::vector<CommandSpec> &commandTable()
+const std::vector<Verb> &commandTable()
 {
-    static const std::vector<CommandSpec> table = {
+    static const std::vector<Verb> table = {
         {CommandId::Help, "help", "", 0, 0, false, true, "list the commands"},
         {CommandId::Status, "status", "", 0, 0, false, false,
          "what the module is doing, as key=value pairs"},
@@ -97,7 +97,7 @@ const std::vector<CommandSpec> &commandTable()
 
 std::string Command::line() const
 {
-    std::string text = spec->name;
+    std::string text = verb->name;
     for (const std::string &argument : arguments)
         text += " " + argument;
     return text;
@@ -120,22 +120,22 @@ std::optional<Command> parseCommand(std::string_view line, std::string &error)
     }
     Command command;
     const std::string_view name = trimmed(rest.substr(0, rest.find_first_of(" \t")));
-    command.spec = findSpec(rest);
-    if (!command.spec) {
+    command.verb = findVerb(rest);
+    if (!command.verb) {
         error = "unknown command '" + std::string(name) + "'; help lists the commands";
         return std::nullopt;
     }
-    const CommandSpec &spec = *command.spec;
+    const Verb &verb = *command.verb;
     while (!rest.empty()) {
-        const bool path = spec.pathLast && int(command.arguments.size()) == spec.maxArguments - 1;
+        const bool path = verb.pathLast && int(command.arguments.size()) == verb.maxArguments - 1;
         command.arguments.emplace_back(path ? rest : nextWord(rest));
         if (path)
             rest = {};
     }
     const int count = int(command.arguments.size());
-    if (count < spec.minArguments || count > spec.maxArguments) {
-        error = std::string(count < spec.minArguments ? "too few" : "too many")
-            + " arguments; usage: " + spec.name + (*spec.arguments ? " " : "") + spec.arguments;
+    if (count < verb.minArguments || count > verb.maxArguments) {
+        error = std::string(count < verb.minArguments ? "too few" : "too many")
+            + " arguments; usage: " + verb.name + (*verb.arguments ? " " : "") + verb.arguments;
         return std::nullopt;
     }
     return command;
@@ -144,14 +144,14 @@ std::optional<Command> parseCommand(std::string_view line, std::string &error)
 std::vector<std::string> helpLines()
 {
     std::size_t width = 0;
-    for (const CommandSpec &spec : commandTable())
+    for (const Verb &verb : commandTable())
         width = std::max(width,
-                         std::string(spec.name).size() + 1 + std::string(spec.arguments).size());
+                         std::string(verb.name).size() + 1 + std::string(verb.arguments).size());
     std::vector<std::string> lines;
-    for (const CommandSpec &spec : commandTable()) {
-        std::string usage = std::string(spec.name) + (*spec.arguments ? " " : "") + spec.arguments;
+    for (const Verb &verb : commandTable()) {
+        std::string usage = std::string(verb.name) + (*verb.arguments ? " " : "") + verb.arguments;
         usage.resize(width + 2, ' ');
-        lines.push_back(usage + spec.summary);
+        lines.push_back(usage + verb.summary);
     }
     return lines;
 }

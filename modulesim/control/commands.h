@@ -43,7 +43,7 @@ enum class CommandId {
     Log
 };
 
-struct CommandSpec
+struct Verb
 {
     CommandId id;
     const char *name;
@@ -55,11 +55,11 @@ struct CommandSpec
     const char *summary;
 };
 
-const std::vector<CommandSpec> &commandTable();
+const std::vector<Verb> &commandTable();
 
 struct Command
 {
-    const CommandSpec *spec = nullptr;
+    const Verb *verb = nullptr;
     std::vector<std::string> arguments;
 
     // The command as a line to send, without its newline.

@@ -74,8 +74,8 @@ std::string Dispatcher::reply(std::string_view line) const
         return failure(error);
     const std::vector<std::string> &args = command->arguments;
     const std::string usage
-        = std::string("usage: ") + command->spec->name + " " + command->spec->arguments;
-    const CommandId which = command->spec->id;
+        = std::string("usage: ") + command->verb->name + " " + command->verb->arguments;
+    const CommandId which = command->verb->id;
     const bool onStore = which >= CommandId::StoreList && which <= CommandId::StoreImport;
     const int capacity = onStore ? m_api.capacity() : 0;
     const std::string idRange = "an ID from 0 to " + std::to_string(capacity - 1);

@@ -109,7 +109,7 @@ private:
 // Paths travel as the program sees them, which may not share our directory.
 void makePathAbsolute(Command &command)
 {
-    if (!command.spec->pathLast || command.arguments.empty()
+    if (!command.verb->pathLast || command.arguments.empty()
         || command.arguments.back().front() == '/')
         return;
     std::vector<char> directory(4096);
@@ -128,7 +128,7 @@ bool exchange(Connection &connection, Command command)
         std::exit(complain(error));
     std::printf("%s\n", line.c_str());
     const bool ok = line.compare(0, 2, "ok") == 0;
-    while (ok && command.spec->listReply) {
+    while (ok && command.verb->listReply) {
         if (!connection.readLine(line, error))
             std::exit(complain(error));
         std::printf("%s\n", line.c_str());
