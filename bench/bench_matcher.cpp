@@ -156,13 +156,28 @@ void speed(const ModuleSession &module, const std::vector<Impression> &impressio
     }
     times("one match (VYRMatch)", match);
 
-    // The store filled with 1,000 different templates; its heap counted.
-    VYREmpty(h, kAddr);
+    // Enrolled templates, as a store holds them: the first two presses of
+    // each finger merged.
+    std::vector<std::vector<unsigned char>> enrolled;
+    for (std::size_t i = 0; i + 1 < impressions.size(); ++i) {
+        auto a = impressions[i].feature;
+        auto b = impressions[i + 1].feature;
+        if (impressions[i].press != 1 || !impressions[i].accepted || !impressions[i + 1].accepted)
+            continue;
+        VYRDownChar(h, kAddr, 0, a.data(), int(a.size()));
+        VYRDownChar(h, kAddr, 1, b.data(), int(b.size()));
+        std::vector<unsigned char> merged(512);
+        int length = 0;
+        if (VYRRegModule(h, kAddr) == 0 && VYRUpChar(h, kAddr, 0, merged.data(), &length) == 0)
+            enrolled.push_back(merged);
+    }
+    // The store filled with 1,000 of them; its heap counted. The control
+    // calls fill it without a trace in the call log, which would count too.
+    vyrsim_store_clear();
     const std::size_t before = mallinfo2().uordblks;
     for (int id = 0; id < 1000; ++id) {
-        auto t = features[std::size_t(id) % features.size()];
-        VYRDownChar(h, kAddr, 2, t.data(), int(t.size()));
-        VYRStoreChar(h, kAddr, 2, id);
+        const auto &t = enrolled[std::size_t(id) % enrolled.size()];
+        vyrsim_store_import(id, t.data(), int(t.size()));
     }
     const std::size_t after = mallinfo2().uordblks;
     std::vector<double> search;
@@ -173,8 +188,9 @@ void speed(const ModuleSession &module, const std::vector<Impression> &impressio
         int score = 0;
         search.push_back(timed([&] { VYRSearch(h, kAddr, 1, 0, 1000, &id, &score); }));
     }
-    times("search over 1,000 stored templates", search);
-    std::printf("  store of 1,000 templates: %.0f kB of heap\n", double(after - before) / 1024.0);
+    times("search over 1,000 enrolled templates", search);
+    std::printf("  store of 1,000 enrolled templates: %.0f kB of heap\n",
+                double(after - before) / 1024.0);
 }
 
 } // namespace
