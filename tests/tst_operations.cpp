@@ -1,10 +1,8 @@
 // The device operations against a scripted sensor: live capture,
-// enrollment, deletion, search and the template index query. Each case
-// pins the status texts in order, and the module calls where they matter.
+// enrollment, deletion, search and the template index query, each with its
+// status texts in order and its module calls with their arguments.
 
-#include "devicestate.h"
 #include "simcontrol.h"
-#include "vyrsim.h"
 #include "workerharness.h"
 
 #include <QRegularExpression>
@@ -34,6 +32,7 @@ const QString kImage = QStringLiteral("获取图像成功");
 const QString kLift = QStringLiteral("请抬起手指..........");
 const QString kFeature = QStringLiteral("生成特征成功");
 const QString kNoFeature = QStringLiteral("生成特征失败");
+const QRegularExpression kNoImageCalls("^VYR(?!GetImage|UpImage)");
 
 } // namespace
 
@@ -46,7 +45,7 @@ private slots:
 
     void capture_data();
     void capture();
-    void captureReportsEachCycleInOrder();
+    void captureCallsEachCycle();
 
     void enroll_data();
     void enroll();
@@ -94,26 +93,26 @@ void tst_Operations::capture()
     WorkerHarness harness;
     QVERIFY(harness.open());
     SimControl::instance().script(sensor);
-    QVERIFY(harness.run(&SThread::fviewfinger));
-    QCOMPARE(harness.recorder.messages(), messages);
-    QCOMPARE(harness.recorder.frames.size(), frames);
+    QVERIFY(harness.run(OpCapture));
+    QCOMPARE(harness.messages(), messages);
+    QCOMPARE(harness.frames.size(), frames);
     QCOMPARE(harness.calls().filter("VYRGetImage").size(), frames);
 }
 
-void tst_Operations::captureReportsEachCycleInOrder()
+void tst_Operations::captureCallsEachCycle()
 {
     WorkerHarness harness;
     QVERIFY(harness.open());
     SimControl::instance().setFinger(1);
-    QVERIFY(harness.run(&SThread::fviewfinger));
-    QCOMPARE(harness.recorder.events,
+    QVERIFY(harness.run(OpCapture));
+    QCOMPARE(harness.events,
              QStringList({"enable:0", "msg:" + wait(19), "frame", "msg:" + wait(18), "frame",
                           "msg:" + kImage, "enable:1"}));
-    const QString get = QStringLiteral("VYRGetImage(%1, -1) = 0").arg(harness.handle());
-    const QString up = QStringLiteral("VYRUpImage(%1, -1, fpimage, ptr) = 0").arg(harness.handle());
+    const QString get = QStringLiteral("VYRGetImage(h, -1) = 0");
+    const QString up = QStringLiteral("VYRUpImage(h, -1, fpimage, ptr) = 0");
     QCOMPARE(harness.calls(), QStringList({get, up, get, up}));
     // The frames are the module's pictures of the finger, not an empty buffer.
-    QVERIFY(harness.recorder.frames.at(1).count(char(0)) < 1000);
+    QVERIFY(harness.frames.at(1).count(char(0)) < 1000);
 }
 
 void tst_Operations::enroll_data()
@@ -160,13 +159,12 @@ void tst_Operations::enroll()
     QVERIFY(harness.open());
     SimControl::instance().script(sensor);
     if (!fault.isEmpty())
-        SimControl::instance().fail(fault.toLatin1().constData(), 1, 1, 1);
-    QVERIFY(harness.run(&SThread::fenrollfinger, 7));
-    QCOMPARE(harness.recorder.messages(), messages);
-    const QStringList lists = harness.recorder.events.filter(QRegularExpression("^list:"));
-    QCOMPARE(lists, list == "none" ? QStringList() : QStringList {list});
+        SimControl::instance().fail(qPrintable(fault), 1, 1, 1);
+    QVERIFY(harness.run(OpEnroll, 7));
+    QCOMPARE(harness.messages(), messages);
+    QCOMPARE(harness.events.filter("list:"), list == "none" ? QStringList() : QStringList {list});
     QCOMPARE(SimControl::instance().stored(7) > 0, list.contains("7"));
-    QCOMPARE(harness.recorder.events.last(), QString("enable:1"));
+    QCOMPARE(harness.events.last(), QString("enable:1"));
 }
 
 void tst_Operations::enrollCallsModuleWithBuffersAndId()
@@ -175,17 +173,12 @@ void tst_Operations::enrollCallsModuleWithBuffersAndId()
     SimControl::instance().store(7, 9); // the ID holds a template already
     QVERIFY(harness.open());
     SimControl::instance().script({1, 1, 0, 1, 1});
-    QVERIFY(harness.run(&SThread::fenrollfinger, 7));
-    const QString h = QString::number(harness.handle());
-    const QStringList module
-        = harness.calls().filter(QRegularExpression("^VYR(?!GetImage|UpImage)"));
-    QStringList expected {"VYRGenChar(" + h + ", -1, 0) = 0", "VYRGenChar(" + h + ", -1, 1) = 0",
-                          "VYRRegModule(" + h + ", -1) = 0",
-                          "VYRStoreChar(" + h + ", -1, 1, 7) = 0"};
-    expected << harness.indexCalls();
-    QCOMPARE(module, expected);
-    QCOMPARE(SimControl::instance().stored(7), 1); // the module's answer alone decides
-    QCOMPARE(harness.recorder.messages().last(), QString("注册成功"));
+    QVERIFY(harness.run(OpEnroll, 7));
+    QCOMPARE(harness.calls().filter(kNoImageCalls),
+             QStringList({"VYRGenChar(h, -1, 0) = 0", "VYRGenChar(h, -1, 1) = 0",
+                          "VYRRegModule(h, -1) = 0", "VYRStoreChar(h, -1, 1, 7) = 0"})
+                 + harness.indexCalls());
+    QCOMPARE(harness.messages().last(), QString("注册成功")); // the module's answer alone decides
 }
 
 void tst_Operations::enrollWaitsWhileFingerStays()
@@ -193,14 +186,14 @@ void tst_Operations::enrollWaitsWhileFingerStays()
     WorkerHarness harness;
     QVERIFY(harness.open());
     SimControl::instance().setFinger(1);
-    harness.worker.fenrollfinger(7);
-    harness.worker.start();
+    harness.start(OpEnroll);
     // Far more cycles than the countdown allows: the run is still waiting.
-    QTRY_VERIFY_WITH_TIMEOUT(harness.calls().filter("VYRGetImage").size() > 45, 60000);
+    QVERIFY(QTest::qWaitFor([&] { return harness.calls().filter("VYRGetImage").size() > 45; },
+                            kWaitMs));
     QVERIFY(harness.worker.busy());
     harness.worker.stop();
     QCoreApplication::sendPostedEvents();
-    const QStringList messages = harness.recorder.messages();
+    const QStringList messages = harness.messages();
     QCOMPARE(messages.mid(0, 4), QStringList({kImage, kFeature, kImage, kLift}));
     QVERIFY(messages.filter("等待").isEmpty());
     QCOMPARE(harness.calls().filter("VYRGenChar").size(), 1);
@@ -237,13 +230,12 @@ void tst_Operations::remove()
     QVERIFY(harness.open());
     if (refuse)
         SimControl::instance().fail("VYRDelChar", 1, 1, 1);
-    QVERIFY(harness.run(&SThread::fdelfinger, id));
-    QCOMPARE(harness.recorder.events,
-             QStringList({"enable:0", "msg:" + message, list, "enable:1"}));
-    QCOMPARE(
-        harness.calls().first(),
-        QStringLiteral("VYRDelChar(%1, -1, %2, 1) = %3").arg(harness.handle()).arg(id).arg(result));
-    QCOMPARE(harness.calls().size(), 5); // and the index, re-read in every case
+    QVERIFY(harness.run(OpDelete, id));
+    QCOMPARE(harness.events, QStringList({"enable:0", "msg:" + message, list, "enable:1"}));
+    // The index is re-read in every case.
+    QCOMPARE(harness.calls(),
+             QStringList(QStringLiteral("VYRDelChar(h, -1, %1, 1) = %2").arg(id).arg(result))
+                 + harness.indexCalls());
 }
 
 void tst_Operations::search_data()
@@ -280,14 +272,13 @@ void tst_Operations::search()
     SimControl::instance().script(sensor);
     if (failingFeatures)
         SimControl::instance().fail("VYRGenChar", 1, failingFeatures, 1);
-    QVERIFY(harness.run(&SThread::fsearchfinger));
-    QCOMPARE(harness.recorder.messages(), messages);
+    QVERIFY(harness.run(OpSearch));
+    QCOMPARE(harness.messages(), messages);
     const QStringList features = harness.calls().filter("VYRGenChar");
     QCOMPARE(features.size(), messages.count(kImage));
     for (const QString &call : features)
-        QVERIFY2(call.startsWith(QStringLiteral("VYRGenChar(%1, -1, 1)").arg(harness.handle())),
-                 qPrintable(call));
-    QVERIFY(harness.recorder.events.filter("list:").isEmpty());
+        QVERIFY2(call.startsWith("VYRGenChar(h, -1, 1)"), qPrintable(call));
+    QVERIFY(harness.events.filter("list:").isEmpty());
 }
 
 void tst_Operations::searchMatchShowsIdThenScore()
@@ -297,45 +288,36 @@ void tst_Operations::searchMatchShowsIdThenScore()
     SimControl::instance().store(7, 1);
     QVERIFY(harness.open());
     SimControl::instance().setFinger(1);
-    QVERIFY(harness.run(&SThread::fsearchfinger));
-    const QStringList messages = harness.recorder.messages();
+    QVERIFY(harness.run(OpSearch));
+    const QStringList messages = harness.messages();
     QCOMPARE(messages.mid(0, 3), QStringList({wait(19), wait(18), kImage}));
     const QRegularExpressionMatch match
         = QRegularExpression("^搜索成功 ID:(\\d+) 得分:(\\d+)$").match(messages.value(3));
     QVERIFY2(match.hasMatch(), qPrintable(messages.value(3)));
     QCOMPARE(match.captured(1), QString("7"));
-    const int score = match.captured(2).toInt();
-    QVERIFY(score >= 50 && score < 300);
-    QCOMPARE(
-        harness.calls().filter("VYRSearch"),
-        QStringList(
-            {QStringLiteral("VYRSearch(%1, -1, 1, 0, 1000, ptr, ptr) = 0").arg(harness.handle())}));
+    QVERIFY(match.captured(2).toInt() >= 50 && match.captured(2).toInt() < 300);
+    QCOMPARE(harness.calls().filter("VYRSearch"),
+             QStringList("VYRSearch(h, -1, 1, 0, 1000, ptr, ptr) = 0"));
 }
 
 void tst_Operations::indexQuery_data()
 {
     QTest::addColumn<QVector<int>>("stored");
     QTest::addColumn<int>("failingPage"); // -1: none
-    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QString>("list"); // empty: none sent
     QTest::addColumn<int>("pagesRead");
 
-    QTest::newRow("four zero pages")
-        << QVector<int> {} << -1
-        << QStringList {"enable:0", "alert:打开设备成功", "list:", "enable:1"} << 4;
-    QTest::newRow("first and last ID")
-        << QVector<int> {0, 1023} << -1
-        << QStringList {"enable:0", "alert:打开设备成功", "list:0,1023", "enable:1"} << 4;
-    QTest::newRow("first page fails")
-        << QVector<int> {5} << 0 << QStringList {"enable:0", "alert:打开设备成功", "enable:1"} << 1;
-    QTest::newRow("third page fails")
-        << QVector<int> {5} << 2 << QStringList {"enable:0", "alert:打开设备成功", "enable:1"} << 3;
+    QTest::newRow("four zero pages") << QVector<int> {} << -1 << "list:" << 4;
+    QTest::newRow("first and last ID") << QVector<int> {0, 1023} << -1 << "list:0,1023" << 4;
+    QTest::newRow("first page fails") << QVector<int> {5} << 0 << "" << 1;
+    QTest::newRow("third page fails") << QVector<int> {5} << 2 << "" << 3;
 }
 
 void tst_Operations::indexQuery()
 {
     QFETCH(QVector<int>, stored);
     QFETCH(int, failingPage);
-    QFETCH(QStringList, events);
+    QFETCH(QString, list);
     QFETCH(int, pagesRead);
     WorkerHarness harness;
     SimControl::instance().setCapacity(1024);
@@ -343,13 +325,14 @@ void tst_Operations::indexQuery()
         SimControl::instance().store(id, 1);
     if (failingPage >= 0)
         SimControl::instance().fail("VYRReadIndexTable", failingPage + 1, 1, 1);
-    QVERIFY(harness.run(&SThread::fopen));
-    QCOMPARE(harness.recorder.events, events);
-    const QStringList pages = harness.calls().filter("VYRReadIndexTable");
-    QCOMPARE(pages.size(), pagesRead);
-    for (int page = 0; page < pagesRead; ++page)
-        QVERIFY(pages.at(page).contains(
-            QStringLiteral(", %1, UserContent+%2)").arg(page).arg(32 * page)));
+    QVERIFY(harness.run(OpOpen));
+    QStringList events {"enable:0", "alert:打开设备成功", list, "enable:1"};
+    events.removeAll(QString());
+    QCOMPARE(harness.events, events);
+    QStringList pages = harness.indexCalls().mid(0, pagesRead);
+    if (failingPage >= 0)
+        pages.last().replace("= 0", "= 1");
+    QCOMPARE(harness.calls().filter("VYRReadIndexTable"), pages);
 }
 
 QTEST_GUILESS_MAIN(tst_Operations)
