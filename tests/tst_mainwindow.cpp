@@ -1,28 +1,31 @@
-// The window with its worker on the simulated module: start-up state and
-// layout, the commands and their notices, the ID prompts, the image view,
-// and the guards around a run under way (hand-over of frames, commands
-// during a run, closing the window during a run).
+// The window with its worker on the simulated module: its start-up state,
+// the commands with their notices, prompts, status line, image and list,
+// the image view and the list built from bitmaps, and the guards around a
+// run under way: the hand-over of frames, commands refused during a run,
+// closing the window during a run, and a close while the window is behind.
 
-#include "devicestate.h"
 #include "handover.h"
 #include "mainwindow.h"
 #include "modalpilot.h"
+#include "mulistitemdata.h"
 #include "simcontrol.h"
-#include "vyrsim.h"
+#include "watchdog.h"
 #include "windowparts.h"
 #include "workerharness.h"
 
-#include <QLabel>
 #include <QListView>
-#include <QMetaMethod>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest>
 
 #include <memory>
-#include <thread>
 
 namespace {
+
+using Bitmap = QVector<unsigned char>;
+
+const QStringList kButtons {"打开设备", "关闭设备", "连续采图", "注册指纹", "删除指纹", "搜索指纹"};
 
 QPushButton *button(MainWindow &window, const QString &text)
 {
@@ -33,17 +36,49 @@ QPushButton *button(MainWindow &window, const QString &text)
     return nullptr;
 }
 
+bool allEnabled(MainWindow &window)
+{
+    for (const QString &text : kButtons) {
+        if (!button(window, text)->isEnabled())
+            return false;
+    }
+    return true;
+}
+
 QImage shown(const MainWindow &window)
 {
     return labelPixmap(window.f_finger).toImage();
 }
 
-bool idle(MainWindow &window)
+QListView *listOf(MainWindow &window)
 {
-    return settled(*window.worker());
+    return window.findChild<QListView *>();
 }
 
-const QStringList kButtons {"打开设备", "关闭设备", "连续采图", "注册指纹", "删除指纹", "搜索指纹"};
+QStringList captions(MainWindow &window)
+{
+    QStringList texts;
+    const QAbstractItemModel *model = listOf(window)->model();
+    for (int row = 0; model && row < model->rowCount(); ++row)
+        texts << model->index(row, 0).data(Qt::UserRole + 1).value<MuItemData>().singer;
+    return texts;
+}
+
+Bitmap bitmap(std::initializer_list<std::pair<int, unsigned char>> bytes)
+{
+    Bitmap bits(512, 0);
+    for (const auto &byte : bytes)
+        bits[byte.first] = byte.second;
+    return bits;
+}
+
+QStringList range(int from, int to)
+{
+    QStringList texts;
+    for (int id = from; id <= to; ++id)
+        texts << QStringLiteral("指纹[%1]").arg(id);
+    return texts;
+}
 
 } // namespace
 
@@ -57,12 +92,7 @@ private slots:
     void cleanup();
 
     void startUpState();
-    void slotsAndSignalsInOrder();
-    void enableButtonsTouchesOnlyButtons();
-    void openAndClose();
-    void closeWithoutDevice();
-    void openWithoutModule();
-    void closeFailureIsReported();
+    void commandsThroughTheWindow();
     void idPrompt_data();
     void idPrompt();
 
@@ -70,6 +100,9 @@ private slots:
     void imageSqueezedToLabel();
     void imageNothingToShow_data();
     void imageNothingToShow();
+    void rowsFromBitmap_data();
+    void rowsFromBitmap();
+    void refreshReplacesRowsAndModel();
 
     void framesShownWholeAndInOrder();
     void commandsRefusedDuringRun();
@@ -77,8 +110,15 @@ private slots:
     void closeWhileWindowIsBehind();
 
 private:
-    std::unique_ptr<MainWindow> m_window;
+    bool idle()
+    {
+        return QTest::qWaitFor([this] { return settled(*m_window->worker()); }, kWaitMs);
+    }
+    bool click(const QString &text);
+    bool holdRunAtFirstImage();
+
     std::unique_ptr<ModalPilot> m_pilot;
+    std::unique_ptr<MainWindow> m_window;
 };
 
 void tst_MainWindow::initTestCase()
@@ -99,6 +139,24 @@ void tst_MainWindow::cleanup()
     SimControl::instance().gate("VYRGetImage", false);
     m_window.reset();
     m_pilot.reset();
+    HandOver::instance().discardAll();
+}
+
+// Clicks a button and waits for its run, reports and notices included.
+bool tst_MainWindow::click(const QString &text)
+{
+    QTest::mouseClick(button(*m_window, text), Qt::LeftButton);
+    return idle();
+}
+
+// Starts a capture that waits at its first image request for the gate.
+bool tst_MainWindow::holdRunAtFirstImage()
+{
+    if (!click("打开设备"))
+        return false;
+    SimControl::instance().gate("VYRGetImage", true);
+    m_window->btnviewfinger();
+    return holdsWithin([] { return SimControl::instance().gateWaiting() == 1; }, kWaitMs);
 }
 
 void tst_MainWindow::startUpState()
@@ -108,143 +166,93 @@ void tst_MainWindow::startUpState()
     QCOMPARE(window.minimumSize(), QSize(480, 320));
     QCOMPARE(window.maximumSize(), QSize(480, 320));
     QVERIFY(window.windowFlags().testFlag(Qt::Dialog));
-    QVERIFY(window.windowFlags().testFlag(Qt::WindowCloseButtonHint));
     QVERIFY(window.windowTitle().isEmpty());
+    QVERIFY(!window.windowIcon().isNull());
 
     const QVector<QRect> geometry {{270, 10, 90, 35}, {370, 10, 90, 35}, {270, 50, 90, 35},
                                    {270, 90, 90, 35}, {370, 90, 90, 35}, {270, 130, 90, 35}};
-    for (int i = 0; i < kButtons.size(); ++i) {
-        QPushButton *b = button(window, kButtons.at(i));
-        QVERIFY2(b, qPrintable(kButtons.at(i)));
-        QCOMPARE(b->geometry(), geometry.at(i));
-        QVERIFY(b->isEnabled());
-    }
     QCOMPARE(window.findChildren<QPushButton *>().size(), 6);
+    for (int i = 0; i < kButtons.size(); ++i) {
+        QVERIFY2(button(window, kButtons.at(i)), qPrintable(kButtons.at(i)));
+        QCOMPARE(button(window, kButtons.at(i))->geometry(), geometry.at(i));
+    }
+    QVERIFY(allEnabled(window));
     QCOMPARE(statusLine(window)->geometry(), QRect(10, 290, 450, 22));
     QVERIFY(statusLine(window)->text().isEmpty());
-    QListView *list = window.findChild<QListView *>();
-    QCOMPARE(list->geometry(), QRect(272, 180, 200, 110));
-    QVERIFY(list->model() == nullptr);
+    QCOMPARE(listOf(window)->geometry(), QRect(272, 180, 200, 110));
+    QVERIFY(listOf(window)->model() == nullptr);
 
     QCOMPARE(window.f_finger->geometry(), QRect(0, 0, 256, 288));
-    QImage idlePicture(QCoreApplication::applicationDirPath() + "/image/default.jpg");
+    const QImage idlePicture(QCoreApplication::applicationDirPath() + "/image/default.jpg");
     QVERIFY(!idlePicture.isNull());
-    const QImage expected = QPixmap::fromImage(idlePicture)
-                                .scaled(256, 288, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                                .toImage();
-    QCOMPARE(shown(window), expected);
-    QVERIFY(!window.windowIcon().isNull());
-}
+    QCOMPARE(shown(window),
+             QPixmap::fromImage(idlePicture)
+                 .scaled(256, 288, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                 .toImage());
 
-void tst_MainWindow::slotsAndSignalsInOrder()
-{
-    const QMetaObject &window = MainWindow::staticMetaObject;
-    const QStringList slotNames {"btnopen()",
-                                 "btnclose()",
-                                 "btnviewfinger()",
-                                 "btnenrollfp()",
-                                 "btndelfp()",
-                                 "btnsearchfp()",
-                                 "ShowMsg(QString)",
-                                 "Enable_btn(bool)",
-                                 "Showfinger(unsigned char*,int,int)",
-                                 "Showlogo()",
-                                 "ShowFinglist(unsigned char*)",
-                                 "ShowAlert(QString)"};
-    QCOMPARE(window.methodCount() - window.methodOffset(), slotNames.size());
-    for (int i = 0; i < slotNames.size(); ++i)
-        QCOMPARE(QString(window.method(window.methodOffset() + i).methodSignature()),
-                 slotNames.at(i));
-
-    const QMetaObject &worker = SThread::staticMetaObject;
-    const QStringList signalNames {"SShowMsg(QString)", "SShowAlert(QString)", "SEnable_btn(bool)",
-                                   "SShowfinger(unsigned char*,int,int)",
-                                   "SShowFinglist(unsigned char*)"};
-    QCOMPARE(worker.methodCount() - worker.methodOffset(), signalNames.size());
-    for (int i = 0; i < signalNames.size(); ++i) {
-        const QMetaMethod method = worker.method(worker.methodOffset() + i);
-        QCOMPARE(method.methodType(), QMetaMethod::Signal);
-        QCOMPARE(QString(method.methodSignature()), signalNames.at(i));
-    }
-}
-
-void tst_MainWindow::enableButtonsTouchesOnlyButtons()
-{
-    MainWindow &window = *m_window;
+    // Exactly the six buttons go grey; the list can still be scrolled.
     window.Enable_btn(false);
     for (const QString &text : kButtons)
         QVERIFY(!button(window, text)->isEnabled());
-    QVERIFY(window.findChild<QListView *>()->isEnabled());
-    QVERIFY(statusLine(window)->isEnabled());
+    QVERIFY(listOf(window)->isEnabled() && statusLine(window)->isEnabled());
     window.Enable_btn(true);
-    for (const QString &text : kButtons)
-        QVERIFY(button(window, text)->isEnabled());
+    QVERIFY(allEnabled(window));
 }
 
-void tst_MainWindow::openAndClose()
+// The operator's round: each command's notice, status line, image and list.
+void tst_MainWindow::commandsThroughTheWindow()
 {
     MainWindow &window = *m_window;
-    QTest::mouseClick(button(window, "打开设备"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    SimControl &module = SimControl::instance();
+    const QImage idlePicture = shown(window);
+    module.store(3, 1);
+    module.store(40, 2);
+    QVERIFY(click("打开设备"));
     QCOMPARE(m_pilot->alerts, QStringList({"提示|打开设备成功"}));
-    for (const QString &text : kButtons)
-        QVERIFY(button(window, text)->isEnabled());
+    QCOMPARE(captions(window), QStringList({"指纹[3]", "指纹[40]"}));
 
-    SimControl::instance().setFinger(1);
-    QTest::mouseClick(button(window, "连续采图"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    module.setFinger(1);
+    QVERIFY(click("连续采图"));
     QCOMPARE(statusLine(window)->text(), QString("获取图像成功"));
-    const QImage finger = shown(window);
+    QVERIFY(shown(window) != idlePicture);
+    QCOMPARE(shown(window).size(), QSize(256, 288));
 
+    module.script({1, 1, 0, 1, 1});
+    m_pilot->answers << "7";
+    QVERIFY(click("注册指纹"));
+    QCOMPARE(statusLine(window)->text(), QString("注册成功"));
+    QCOMPARE(captions(window), QStringList({"指纹[3]", "指纹[7]", "指纹[40]"}));
+
+    m_pilot->answers << "3";
+    QVERIFY(click("删除指纹"));
+    QCOMPARE(statusLine(window)->text(), QString("删除指纹[3] 成功"));
+    QCOMPARE(captions(window), QStringList({"指纹[7]", "指纹[40]"}));
+
+    // A failed close says so; the idle picture is back as the command returns.
+    module.fail("VYRCloseDeviceEx", 1, 1, 3);
     QTest::mouseClick(button(window, "关闭设备"), Qt::LeftButton);
-    QVERIFY(shown(window) != finger); // the idle picture, at once
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
-    QCOMPARE(m_pilot->alerts, QStringList({"提示|打开设备成功", "提示|关闭设备成功"}));
-    QVERIFY(SimControl::instance().calls().contains(
-        QStringLiteral("VYRCloseDeviceEx(%1) = 0").arg(hHandle[0])));
-    QCOMPARE(m_option.load(), int(OpIdle));
-}
-
-void tst_MainWindow::closeWithoutDevice()
-{
-    MainWindow &window = *m_window;
-    window.Showfinger(nullptr, 0, 0);
-    QVERIFY(shown(window).isNull());
-    QTest::mouseClick(button(window, "关闭设备"), Qt::LeftButton);
-    QVERIFY(!shown(window).isNull()); // the idle picture came back before any report
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
-    QCOMPARE(statusLine(window)->text(), QString("请先打开设备"));
-    QCOMPARE(SimControl::instance().calls(), QStringList());
-    QVERIFY(m_pilot->alerts.isEmpty());
-    QVERIFY(button(window, "关闭设备")->isEnabled());
-}
-
-void tst_MainWindow::openWithoutModule()
-{
-    MainWindow &window = *m_window;
-    SimControl::instance().setAttached(false);
-    window.btnopen();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
-    QCOMPARE(m_pilot->alerts, QStringList({"提示|打开设备失败"}));
-    QCOMPARE(statusLine(window)->text(), QString("请先打开设备"));
-    QVERIFY(window.findChild<QListView *>()->model() != nullptr);
-    QCOMPARE(window.findChild<QListView *>()->model()->rowCount(), 0);
-    for (const QString &text : kButtons)
-        QVERIFY(button(window, text)->isEnabled());
-}
-
-void tst_MainWindow::closeFailureIsReported()
-{
-    MainWindow &window = *m_window;
-    window.btnopen();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
-    SimControl::instance().fail("VYRCloseDeviceEx", 1, 1, 3);
-    window.btnclose();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    QCOMPARE(shown(window), idlePicture);
+    QVERIFY(idle());
     QCOMPARE(m_pilot->alerts.last(), QString("提示|关闭设备失败"));
-    window.btnviewfinger();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    QCOMPARE(captions(window), QStringList());
+
+    // Closed: a second close calls nothing, yet shows the idle picture at once.
+    module.clearCalls();
+    window.Showfinger(nullptr, 0, 0);
+    QTest::mouseClick(button(window, "关闭设备"), Qt::LeftButton);
+    QCOMPARE(shown(window), idlePicture);
+    QVERIFY(idle());
     QCOMPARE(statusLine(window)->text(), QString("请先打开设备"));
+    QCOMPARE(module.calls(), QStringList());
+
+    module.setAttached(false);
+    QVERIFY(click("打开设备"));
+    QCOMPARE(m_pilot->alerts.last(), QString("提示|打开设备失败"));
+    QCOMPARE(m_pilot->alerts.size(), 3);
+    QCOMPARE(statusLine(window)->text(), QString("请先打开设备"));
+    QVERIFY(listOf(window)->model() != nullptr);
+    QCOMPARE(captions(window), QStringList());
+    QVERIFY(allEnabled(window));
 }
 
 void tst_MainWindow::idPrompt_data()
@@ -263,6 +271,8 @@ void tst_MainWindow::idPrompt_data()
         {"cancel", QString(), ""},
         {"negative", "-5", ""},
         {"in range", "7", "7"},
+        {"leading zeros, decimal", "010", "10"},
+        {"hexadecimal", "0x10", ""},
         {"1500", "1500", "1500"},
         {"2147483647", "2147483647", "2147483647"},
         {"2147483648", "2147483648", ""},
@@ -280,10 +290,8 @@ void tst_MainWindow::idPrompt()
     QFETCH(QString, typed);
     QFETCH(QString, id);
     MainWindow &window = *m_window;
-    window.btnopen();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    QVERIFY(click("打开设备"));
     SimControl::instance().clearCalls();
-    statusLine(window)->clear();
 
     for (const bool enroll : {false, true}) {
         m_pilot->prompts.clear();
@@ -297,20 +305,19 @@ void tst_MainWindow::idPrompt()
         if (id.isEmpty()) {
             QVERIFY(!window.worker()->busy());
             QCOMPARE(enrollid, 1000);
-            for (const QString &text : kButtons)
-                QVERIFY(button(window, text)->isEnabled());
+            QVERIFY(allEnabled(window));
         } else {
-            QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
-            QCOMPARE(enrollid, id.toInt());
+            QVERIFY(idle());
+            QCOMPARE(QString::number(enrollid), id);
         }
     }
+    const int result = id.toInt() < 1000 ? 0 : int(VYRSIM_ERR_BAD_ID);
     QCOMPARE(SimControl::instance().calls().filter("VYRDelChar"),
-             id.isEmpty()
-                 ? QStringList()
-                 : QStringList({QStringLiteral("VYRDelChar(%1, -1, %2, 1) = %3")
-                                    .arg(hHandle[0])
-                                    .arg(id)
-                                    .arg(id.toInt() < 1000 ? 0 : int(VYRSIM_ERR_BAD_ID))}));
+             id.isEmpty() ? QStringList()
+                          : QStringList(QStringLiteral("VYRDelChar(%1, -1, %2, 1) = %3")
+                                            .arg(hHandle[0])
+                                            .arg(id)
+                                            .arg(result)));
 }
 
 void tst_MainWindow::imageShownPixelForPixel()
@@ -322,15 +329,16 @@ void tst_MainWindow::imageShownPixelForPixel()
     m_window->Showfinger(frame.data(), 256, 288);
     const QImage image = shown(*m_window);
     QCOMPARE(image.size(), QSize(256, 288));
-    for (int r = 0; r < 288; r += 7)
-        for (int c = 0; c < 256; c += 5)
-            QCOMPARE(image.pixel(c, r),
-                     qRgb(frame[r * 256 + c], frame[r * 256 + c], frame[r * 256 + c]));
+    for (int r = 0; r < 288; ++r)
+        for (int c = 0; c < 256; ++c)
+            if (image.pixel(c, r)
+                != qRgb(frame[r * 256 + c], frame[r * 256 + c], frame[r * 256 + c]))
+                QFAIL(qPrintable(QStringLiteral("pixel %1, %2").arg(c).arg(r)));
 }
 
 void tst_MainWindow::imageSqueezedToLabel()
 {
-    // Rows of 256 x 360 grow darker downwards; squeezed, the 288 rows keep
+    // Rows of 256 x 360 grow lighter downwards; squeezed, the 288 rows keep
     // the whole range, top to bottom.
     QVector<unsigned char> frame(92160);
     for (int r = 0; r < 360; ++r)
@@ -364,36 +372,99 @@ void tst_MainWindow::imageNothingToShow()
     QVERIFY(shown(*m_window).isNull());
 }
 
-// The worker's buffer is scribbled over right after each frame report; the
-// window must still draw every frame as it was reported, whole, in order.
+void tst_MainWindow::rowsFromBitmap_data()
+{
+    QTest::addColumn<Bitmap>("bits");
+    QTest::addColumn<QStringList>("rows");
+    QTest::newRow("all zero") << bitmap({}) << QStringList();
+    QTest::newRow("ID 0") << bitmap({{0, 0x01}}) << range(0, 0);
+    QTest::newRow("ID 7") << bitmap({{0, 0x80}}) << range(7, 7);
+    QTest::newRow("ID 8") << bitmap({{1, 0x01}}) << range(8, 8);
+    QTest::newRow("0, 2 and 23") << bitmap({{0, 0x05}, {2, 0x80}})
+                                 << QStringList({"指纹[0]", "指纹[2]", "指纹[23]"});
+    QTest::newRow("ID 1023") << bitmap({{127, 0x80}}) << range(1023, 1023);
+    QTest::newRow("ID 4095") << bitmap({{511, 0x80}}) << range(4095, 4095);
+    QTest::newRow("all set") << Bitmap(512, 0xff) << range(0, 4095);
+}
+
+void tst_MainWindow::rowsFromBitmap()
+{
+    QFETCH(Bitmap, bits);
+    QFETCH(QStringList, rows);
+    m_window->ShowFinglist(bits.data());
+    QCOMPARE(captions(*m_window), rows);
+    const QAbstractItemModel *model = listOf(*m_window)->model();
+    QCOMPARE(model->columnCount(), rows.isEmpty() ? 0 : 1);
+    QVERIFY(!listOf(*m_window)->selectionModel()->hasSelection());
+    if (rows.isEmpty())
+        return;
+    // The caption is all a row carries.
+    const QModelIndex first = model->index(0, 0);
+    QVERIFY(first.data(Qt::DisplayRole).isNull() && first.data(Qt::DecorationRole).isNull());
+    QCOMPARE(QMetaType::typeName(first.data(Qt::UserRole + 1).userType()), "MuItemData");
+    const MuItemData record = first.data(Qt::UserRole + 1).value<MuItemData>();
+    QVERIFY(record.iconPath.isEmpty() && record.songsNb.isEmpty());
+}
+
+// A refresh shows the new rows only, unselected, and releases the model and
+// selection model it replaces.
+void tst_MainWindow::refreshReplacesRowsAndModel()
+{
+    QListView *view = listOf(*m_window);
+    Bitmap first = bitmap({{0, 0x03}});
+    Bitmap second = bitmap({{4, 0x10}});
+    m_window->ShowFinglist(first.data());
+    view->selectionModel()->select(view->model()->index(1, 0), QItemSelectionModel::Select);
+    const QPointer<QAbstractItemModel> firstModel = view->model();
+    const QPointer<QItemSelectionModel> firstSelection = view->selectionModel();
+    const int objects = view->findChildren<QObject *>().size();
+    for (int i = 0; i < 10; ++i)
+        m_window->ShowFinglist(second.data());
+    QCOMPARE(captions(*m_window), QStringList({"指纹[36]"}));
+    QVERIFY(!view->selectionModel()->hasSelection());
+    QVERIFY(firstModel.isNull() && firstSelection.isNull());
+    QCOMPARE(view->findChildren<QObject *>().size(), objects);
+}
+
+// The worker's buffer is scribbled over right after each frame report, and
+// each report is held until the worker waits for a slot for the image
+// after the next eight: a slot given back before the window has read it is
+// then written over at once. The window must still draw every frame whole,
+// in order.
 void tst_MainWindow::framesShownWholeAndInOrder()
 {
     MainWindow &window = *m_window;
-    window.btnopen();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    QVERIFY(click("打开设备"));
     SimControl::instance().setFrameMode(VYRSIM_FRAMES_COUNTER);
     connect(
         window.worker(), &SThread::SShowfinger, window.worker(),
         [](unsigned char *, int, int) { memset(fpimage, 0xee, sizeof fpimage); },
         Qt::DirectConnection);
+    int shownThisRun = 0;
+    const auto workerWaits = [&] {
+        const int uploads = SimControl::instance().calls().filter("VYRUpImage").size();
+        return uploads >= qMin(shownThisRun + HandOver::kSlots + 1, 20) || !window.worker()->busy();
+    };
     // Connected after the window, this runs right after each Showfinger.
     QVector<int> levels;
     QObject watcher;
-    connect(
-        window.worker(), &SThread::SShowfinger, &watcher,
-        [&](unsigned char *, int, int) {
-            const QImage image = shown(window);
-            const int level = qGray(image.pixel(0, 0));
-            bool whole = true;
-            for (int y = 0; y < 288; y += 9)
-                for (int x = 0; x < 256; x += 8)
-                    whole = whole && qGray(image.pixel(x, y)) == level;
-            levels << (whole ? level : -1);
-        },
-        Qt::QueuedConnection);
+    connect(window.worker(), &SThread::SShowfinger, &watcher, [&](unsigned char *, int, int) {
+        const QImage image = shown(window);
+        const int level = qGray(image.pixel(0, 0));
+        bool whole = true;
+        for (int y = 0; y < 288; y += 3)
+            for (int x = 0; x < 256; x += 16)
+                whole = whole && qGray(image.pixel(x, y)) == level;
+        levels << (whole ? level : -1);
+        ++shownThisRun;
+        holdsWithin(workerWaits, kWaitMs);
+    });
     for (int run = 0; run < 5; ++run) {
+        SimControl::instance().clearCalls();
+        shownThisRun = 0;
         window.btnviewfinger();
-        QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+        QVERIFY(holdsWithin(workerWaits, kWaitMs));
+        QVERIFY(idle());
     }
     QCOMPARE(levels.size(), 100);
     for (int i = 0; i < 100; ++i)
@@ -403,15 +474,10 @@ void tst_MainWindow::framesShownWholeAndInOrder()
 void tst_MainWindow::commandsRefusedDuringRun()
 {
     MainWindow &window = *m_window;
-    window.btnopen();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
-    SimControl::instance().gate("VYRGetImage", true);
-    window.btnviewfinger();
-    QTRY_COMPARE_WITH_TIMEOUT(SimControl::instance().gateWaiting(), 1, 60000);
+    QVERIFY(holdRunAtFirstImage());
     SimControl::instance().clearCalls();
     m_pilot->answers << "5"
                      << "5";
-
     window.btnopen();
     window.btnclose();
     window.btnviewfinger();
@@ -424,49 +490,57 @@ void tst_MainWindow::commandsRefusedDuringRun()
 
     SimControl::instance().setFinger(1);
     SimControl::instance().gate("VYRGetImage", false);
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    QVERIFY(idle());
     QCOMPARE(statusLine(window)->text(), QString("获取图像成功"));
-    const QStringList calls = SimControl::instance().calls();
-    QVERIFY(calls.filter(QRegularExpression("^VYR(?!GetImage|UpImage)")).isEmpty());
+    QVERIFY(SimControl::instance()
+                .calls()
+                .filter(QRegularExpression("^VYR(?!GetImage|UpImage)"))
+                .isEmpty());
     QCOMPARE(m_option.load(), int(OpIdle));
-    for (const QString &text : kButtons)
-        QVERIFY(button(window, text)->isEnabled());
+    QVERIFY(allEnabled(window));
 }
 
+// Closing the window ends the run at its next turn and waits for it.
 void tst_MainWindow::closingWindowDuringRun()
 {
-    m_window->btnopen();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(*m_window), 60000);
-    SimControl::instance().gate("VYRGetImage", true);
-    m_window->btnviewfinger();
-    QTRY_COMPARE_WITH_TIMEOUT(SimControl::instance().gateWaiting(), 1, 60000);
+    QVERIFY(holdRunAtFirstImage());
     SimControl::instance().clearCalls();
-    std::thread operatorHand([] {
-        while (m_option.load() != OpIdle)
-            std::this_thread::yield();
-        SimControl::instance().gate("VYRGetImage", false);
-    });
-    m_window.reset(); // the run ends at its next turn, and the window waits for it
-    operatorHand.join();
+    {
+        // The request in front of the gate goes on once the run is told to end.
+        const Watchdog operatorHand([] { return m_option.load() == OpIdle; },
+                                    [](bool) { SimControl::instance().gate("VYRGetImage", false); },
+                                    kWaitMs);
+        m_window.reset();
+    }
     QCOMPARE(SimControl::instance().calls().filter("VYRGetImage").size(), 1);
     QCOMPARE(HandOver::instance().inFlight(), 0);
 }
 
-// Every hand-over slot is still held by reports the window has not taken
-// when the close command blocks in its wait: the close run must not wait
-// for a slot the waiting window cannot give back.
+// Every hand-over slot is held by reports the window has not taken when the
+// close command blocks in its wait: the close run must not wait for a slot
+// that the waiting window cannot give back.
 void tst_MainWindow::closeWhileWindowIsBehind()
 {
-    MainWindow &window = *m_window;
-    window.btnopen();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    QVERIFY(click("打开设备"));
     const unsigned char untaken = 0;
     for (int i = 0; i < HandOver::kSlots; ++i)
         HandOver::instance().post(&untaken, 1);
-    window.btnclose(); // returns only once the close run has
-    QVERIFY(!window.worker()->busy());
-    QTRY_COMPARE_WITH_TIMEOUT(m_pilot->alerts.last(), QString("提示|关闭设备成功"), 60000);
-    HandOver::instance().discardAll();
+    std::atomic<bool> returned {false};
+    std::atomic<bool> inTime {false};
+    {
+        const Watchdog rescue([&] { return returned.load(); },
+                              [&](bool ok) {
+                                  inTime = ok;
+                                  if (!ok)
+                                      HandOver::instance().discardAll();
+                              },
+                              kWaitMs);
+        m_window->btnclose(); // returns only once the close run has
+        returned = true;
+    }
+    QVERIFY(inTime);
+    QVERIFY(idle());
+    QCOMPARE(m_pilot->alerts.last(), QString("提示|关闭设备成功"));
 }
 
 QTEST_MAIN(tst_MainWindow)
