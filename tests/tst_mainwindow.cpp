@@ -96,10 +96,7 @@ private slots:
     void idPrompt_data();
     void idPrompt();
 
-    void imageShownPixelForPixel();
-    void imageSqueezedToLabel();
-    void imageNothingToShow_data();
-    void imageNothingToShow();
+    void imageView();
     void rowsFromBitmap_data();
     void rowsFromBitmap();
     void refreshReplacesRowsAndModel();
@@ -260,29 +257,33 @@ void tst_MainWindow::idPrompt_data()
     QTest::addColumn<QString>("typed"); // null: the prompt is cancelled
     QTest::addColumn<QString>("id"); // what reaches the module, or empty for nothing
 
-    const struct
-    {
-        const char *tag;
-        QString typed;
-        QString id;
-    } cases[] = {
-        {"letters", "abc", ""},
-        {"empty", "", ""},
-        {"cancel", QString(), ""},
-        {"negative", "-5", ""},
-        {"in range", "7", "7"},
-        {"leading zeros, decimal", "010", "10"},
-        {"hexadecimal", "0x10", ""},
-        {"1500", "1500", "1500"},
-        {"2147483647", "2147483647", "2147483647"},
-        {"2147483648", "2147483648", ""},
-        {"4294967295", "4294967295", ""},
-        {"above 4294967295", "4294967296", ""},
-        {"surrounding spaces", " 12 ", "12"},
-        {"inner space", "1 2", ""},
-    };
-    for (const auto &c : cases)
-        QTest::newRow(c.tag) << c.typed << c.id;
+    QTest::newRow("letters") << "abc"
+                             << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("cancel") << QString() << "";
+    QTest::newRow("negative") << "-5"
+                              << "";
+    QTest::newRow("in range") << "7"
+                              << "7";
+    QTest::newRow("leading zeros, decimal") << "010"
+                                            << "10";
+    QTest::newRow("hexadecimal") << "0x10"
+                                 << "";
+    QTest::newRow("1500") << "1500"
+                          << "1500";
+    QTest::newRow("2147483647") << "2147483647"
+                                << "2147483647";
+    QTest::newRow("2147483648") << "2147483648"
+                                << "";
+    QTest::newRow("4294967295") << "4294967295"
+                                << "";
+    QTest::newRow("above 4294967295") << "4294967296"
+                                      << "";
+    QTest::newRow("surrounding spaces") << " 12 "
+                                        << "12";
+    QTest::newRow("inner space") << "1 2"
+                                 << "";
 }
 
 void tst_MainWindow::idPrompt()
@@ -320,55 +321,39 @@ void tst_MainWindow::idPrompt()
                                             .arg(result)));
 }
 
-void tst_MainWindow::imageShownPixelForPixel()
+// A frame of 256 x 288 is shown pixel for pixel in grey; a taller one is
+// squeezed into the label with nothing cut off; without a frame the label
+// is blank.
+void tst_MainWindow::imageView()
 {
-    QVector<unsigned char> frame(256 * 288);
+    QVector<unsigned char> frame(92160);
     for (int r = 0; r < 288; ++r)
         for (int c = 0; c < 256; ++c)
             frame[r * 256 + c] = static_cast<unsigned char>((r + 3 * c) & 0xff);
     m_window->Showfinger(frame.data(), 256, 288);
-    const QImage image = shown(*m_window);
+    QImage image = shown(*m_window);
     QCOMPARE(image.size(), QSize(256, 288));
     for (int r = 0; r < 288; ++r)
         for (int c = 0; c < 256; ++c)
             if (image.pixel(c, r)
                 != qRgb(frame[r * 256 + c], frame[r * 256 + c], frame[r * 256 + c]))
                 QFAIL(qPrintable(QStringLiteral("pixel %1, %2").arg(c).arg(r)));
-}
 
-void tst_MainWindow::imageSqueezedToLabel()
-{
-    // Rows of 256 x 360 grow lighter downwards; squeezed, the 288 rows keep
-    // the whole range, top to bottom.
-    QVector<unsigned char> frame(92160);
+    // 360 rows growing lighter downwards keep the whole range in 288.
     for (int r = 0; r < 360; ++r)
         memset(frame.data() + r * 256, r * 255 / 359, 256);
     m_window->Showfinger(frame.data(), 256, 360);
-    const QImage image = shown(*m_window);
+    image = shown(*m_window);
     QCOMPARE(image.size(), QSize(256, 288));
     QVERIFY(qGray(image.pixel(128, 0)) <= 2);
     QVERIFY(qGray(image.pixel(128, 287)) >= 253);
     QVERIFY(qAbs(qGray(image.pixel(128, 144)) - 144 * 360 / 288 * 255 / 359) <= 3);
-}
 
-void tst_MainWindow::imageNothingToShow_data()
-{
-    QTest::addColumn<bool>("null");
-    QTest::addColumn<int>("w");
-    QTest::addColumn<int>("h");
-    QTest::newRow("null pointer") << true << 256 << 288;
-    QTest::newRow("zero width") << false << 0 << 288;
-    QTest::newRow("zero height") << false << 256 << 0;
-    QTest::newRow("negative height") << false << 256 << -3;
-}
-
-void tst_MainWindow::imageNothingToShow()
-{
-    QFETCH(bool, null);
-    QFETCH(int, w);
-    QFETCH(int, h);
-    QVector<unsigned char> frame(92160, 9);
-    m_window->Showfinger(null ? nullptr : frame.data(), w, h);
+    for (const QSize &size : {QSize(0, 288), QSize(256, 0), QSize(256, -3)}) {
+        m_window->Showfinger(frame.data(), size.width(), size.height());
+        QVERIFY(shown(*m_window).isNull());
+    }
+    m_window->Showfinger(nullptr, 256, 288);
     QVERIFY(shown(*m_window).isNull());
 }
 
@@ -430,7 +415,7 @@ void tst_MainWindow::refreshReplacesRowsAndModel()
 // each report is held until the worker waits for a slot for the image
 // after the next eight: a slot given back before the window has read it is
 // then written over at once. The window must still draw every frame whole,
-// in order.
+// in order, and the worker must never run more than the bound ahead.
 void tst_MainWindow::framesShownWholeAndInOrder()
 {
     MainWindow &window = *m_window;
@@ -441,7 +426,9 @@ void tst_MainWindow::framesShownWholeAndInOrder()
         [](unsigned char *, int, int) { memset(fpimage, 0xee, sizeof fpimage); },
         Qt::DirectConnection);
     int shownThisRun = 0;
+    int mostInFlight = 0;
     const auto workerWaits = [&] {
+        mostInFlight = qMax(mostInFlight, HandOver::instance().inFlight());
         const int uploads = SimControl::instance().calls().filter("VYRUpImage").size();
         return uploads >= qMin(shownThisRun + HandOver::kSlots + 1, 20) || !window.worker()->busy();
     };
@@ -469,6 +456,9 @@ void tst_MainWindow::framesShownWholeAndInOrder()
     QCOMPARE(levels.size(), 100);
     for (int i = 0; i < 100; ++i)
         QCOMPARE(levels.at(i), i + 1);
+    // The worker waited for the window rather than run ahead: memory stayed bounded.
+    QCOMPARE(mostInFlight, HandOver::kSlots);
+    QCOMPARE(HandOver::instance().slotCount(), HandOver::kSlots);
 }
 
 void tst_MainWindow::commandsRefusedDuringRun()

@@ -1,20 +1,13 @@
 // The worker's run frame: open and close, the guard of a closed device and
 // of missing entry points, each with its reports in order and its module
-// calls; and the hand-over of frames and bitmaps to the window.
+// calls; and frames handed over whole and in order.
 
-#include "handover.h"
 #include "modulelib.h"
 #include "simcontrol.h"
 #include "vyrsim.h"
-#include "watchdog.h"
 #include "workerharness.h"
 
 #include <QtTest>
-
-#include <atomic>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 namespace {
 
@@ -43,7 +36,6 @@ class tst_Worker : public QObject
 
 private slots:
     void initTestCase();
-    void cleanup();
 
     void runFrame_data();
     void runFrame();
@@ -51,20 +43,11 @@ private slots:
     void missingEntryPoint();
 
     void framesArriveWholeAndInOrder();
-    void slotHoldsContentOfTheMoment();
-    void reportsInFlightAreBounded();
-    void noWaitWhileReceiverWaits();
 };
 
 void tst_Worker::initTestCase()
 {
     QVERIFY2(SimControl::instance().loaded(), "the simulated module beside the test");
-}
-
-void tst_Worker::cleanup()
-{
-    HandOver::instance().setReceiverWaiting(false);
-    HandOver::instance().discardAll();
 }
 
 void tst_Worker::runFrame_data()
@@ -176,91 +159,6 @@ void tst_Worker::framesArriveWholeAndInOrder()
     QCOMPARE(harness.frames.size(), 100);
     for (int i = 0; i < 100; ++i)
         QCOMPARE(harness.frames.at(i), QByteArray(256 * 288, char(i + 1)));
-}
-
-void tst_Worker::slotHoldsContentOfTheMoment()
-{
-    HandOver &handOver = HandOver::instance();
-    std::vector<unsigned char> frame(256 * 288, 7);
-    unsigned char *first = handOver.post(frame.data(), int(frame.size()));
-    std::fill(frame.begin(), frame.end(), 9); // the worker writes the next frame
-    unsigned char *second = handOver.post(frame.data(), int(frame.size()));
-    QVERIFY(first != frame.data() && second != first);
-    QCOMPARE(int(first[0]) + int(first[256 * 288 - 1]) + int(second[0]), 7 + 7 + 9);
-    {
-        const HandOver::Receipt receipt(first);
-        QCOMPARE(handOver.inFlight(), 2); // still held while it is read
-    }
-    QCOMPARE(handOver.inFlight(), 1);
-    {
-        const HandOver::Receipt again(first); // a slot given back is not given back twice
-        const HandOver::Receipt foreign(frame.data()); // nor is memory that is no slot
-        const HandOver::Receipt none(nullptr);
-    }
-    QCOMPARE(handOver.inFlight(), 1);
-}
-
-// A receiver that falls behind holds the worker back: never more than the
-// bound in flight, every report in order and as it was posted.
-void tst_Worker::reportsInFlightAreBounded()
-{
-    HandOver &handOver = HandOver::instance();
-    constexpr int kReports = 50;
-    std::mutex mutex;
-    std::vector<unsigned char *> posted;
-    std::thread worker([&] {
-        for (int i = 0; i < kReports; ++i) {
-            const unsigned char value = static_cast<unsigned char>(i);
-            unsigned char *slot = handOver.post(&value, 1);
-            const std::lock_guard<std::mutex> lock(mutex);
-            posted.push_back(slot);
-        }
-    });
-    const auto postedCount = [&] {
-        const std::lock_guard<std::mutex> lock(mutex);
-        return posted.size();
-    };
-    QString wrong;
-    for (std::size_t taken = 0; taken < kReports && wrong.isEmpty(); ++taken) {
-        if (!holdsWithin([&] { return postedCount() > taken; }, kWaitMs))
-            wrong = "the worker stopped at report " + QString::number(taken);
-        else if (handOver.inFlight() > HandOver::kSlots)
-            wrong = "more reports in flight than slots";
-        const std::lock_guard<std::mutex> lock(mutex);
-        const HandOver::Receipt receipt(wrong.isEmpty() ? posted[taken] : nullptr);
-        if (wrong.isEmpty() && int(*posted[taken]) != int(taken))
-            wrong = "report " + QString::number(taken) + " changed";
-    }
-    if (!wrong.isEmpty())
-        handOver.discardAll(); // lets a worker that waits go
-    worker.join();
-    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
-    QVERIFY(handOver.slotCount() <= HandOver::kSlots); // memory stayed bounded
-    QCOMPARE(handOver.inFlight(), 0);
-}
-
-// While the receiver itself waits (close, shutdown) the worker takes an
-// extra slot rather than wait for one; the receiver gone, all come back.
-void tst_Worker::noWaitWhileReceiverWaits()
-{
-    HandOver &handOver = HandOver::instance();
-    const unsigned char byte = 1;
-    for (int i = 0; i < HandOver::kSlots; ++i)
-        handOver.post(&byte, 1);
-    handOver.setReceiverWaiting(true);
-    std::atomic<bool> posted {false};
-    std::thread worker([&] {
-        handOver.post(&byte, 1);
-        posted = true;
-    });
-    const bool inTime = holdsWithin([&] { return posted.load(); }, kWaitMs);
-    const int inFlight = handOver.inFlight();
-    handOver.discardAll(); // the receiver is gone; this also lets a post that waits go
-    worker.join();
-    QVERIFY(inTime);
-    QCOMPARE(inFlight, HandOver::kSlots + 1);
-    QCOMPARE(handOver.inFlight(), 0);
-    QCOMPARE(handOver.slotCount(), HandOver::kSlots);
 }
 
 QTEST_GUILESS_MAIN(tst_Worker)
