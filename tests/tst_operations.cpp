@@ -232,22 +232,24 @@ void tst_Operations::enrollCallsModuleWithBuffersAndId()
     QCOMPARE(harness.messages().last(), QString("注册成功")); // the module's answer alone decides
 }
 
+// The finger stays after the first feature: far more cycles than the
+// countdown allows, and the run still waits; lifted, the countdown starts.
 void tst_Operations::enrollWaitsWhileFingerStays()
 {
     WorkerHarness harness;
     QVERIFY(harness.open());
     SimControl::instance().setFinger(1);
     harness.start(OpEnroll);
-    // Far more cycles than the countdown allows: the run is still waiting.
     QVERIFY(QTest::qWaitFor([&] { return harness.calls().filter("VYRGetImage").size() > 45; },
                             kWaitMs));
     QVERIFY(harness.worker.busy());
-    harness.worker.stop();
-    QCoreApplication::sendPostedEvents();
     const QStringList messages = harness.messages();
     QCOMPARE(messages.mid(0, 4), QStringList({kImage, kFeature, kImage, kLift}));
     QVERIFY(messages.filter("等待").isEmpty());
     QCOMPARE(harness.calls().filter("VYRGenChar").size(), 1);
+    SimControl::instance().setFinger(0);
+    QVERIFY(QTest::qWaitFor([&] { return settled(harness.worker); }, kWaitMs));
+    QCOMPARE(harness.messages().mid(harness.messages().size() - 20), countdown(19, 0));
 }
 
 void tst_Operations::searchMatchShowsIdThenScore()

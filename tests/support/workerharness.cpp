@@ -71,6 +71,7 @@ WorkerHarness::WorkerHarness()
 
 WorkerHarness::~WorkerHarness()
 {
+    m_option = OpIdle; // a run under way ends at its next turn, even should stop() not end it
     worker.stop();
     QCoreApplication::sendPostedEvents();
     HandOver::instance().discardAll();

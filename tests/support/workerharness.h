@@ -10,7 +10,7 @@
 #include <QVector>
 
 // How long a test waits for a run to end, or for anything else it started.
-constexpr int kWaitMs = 20000;
+constexpr int kWaitMs = 10000;
 
 // Puts the simulated module and the shared device state back to a fresh
 // start: scripted sensor, no delays, short enrollment pauses.
