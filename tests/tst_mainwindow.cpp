@@ -102,6 +102,7 @@ private slots:
     void refreshReplacesRowsAndModel();
 
     void framesShownWholeAndInOrder();
+    void bitmapReadBeforeItsSlotIsReused();
     void commandsRefusedDuringRun();
     void closingWindowDuringRun();
     void closeWhileWindowIsBehind();
@@ -459,6 +460,35 @@ void tst_MainWindow::framesShownWholeAndInOrder()
     // The worker waited for the window rather than run ahead: memory stayed bounded.
     QCOMPARE(mostInFlight, HandOver::kSlots);
     QCOMPARE(HandOver::instance().slotCount(), HandOver::kSlots);
+}
+
+// A bitmap's slot given back before the window has read it would take the
+// frame of a worker that waits for a slot, while the list is being built.
+void tst_MainWindow::bitmapReadBeforeItsSlotIsReused()
+{
+    QVERIFY(click("打开设备"));
+    HandOver &handOver = HandOver::instance();
+    const auto post = [&](const QByteArray &bytes) {
+        return handOver.post(reinterpret_cast<const unsigned char *>(bytes.constData()),
+                             bytes.size());
+    };
+    for (int i = 0; i < HandOver::kSlots; ++i) // slots as large as a frame: reused in place
+        post(QByteArray(256 * 288, 0));
+    handOver.discardAll();
+    QVector<unsigned char *> untaken;
+    for (int i = 1; i < HandOver::kSlots; ++i)
+        untaken << post("x");
+    unsigned char *bits = post(QByteArray(512, char(0xff)));
+    SimControl::instance().setFrameMode(VYRSIM_FRAMES_COUNTER);
+    SimControl::instance().clearCalls();
+    m_window->btnviewfinger(); // its first frame waits for a slot
+    QVERIFY(holdsWithin(
+        [] { return SimControl::instance().calls().filter("VYRUpImage").size() == 1; }, kWaitMs));
+    m_window->ShowFinglist(bits);
+    QCOMPARE(captions(*m_window), range(0, 4095));
+    for (unsigned char *slot : untaken)
+        const HandOver::Receipt receipt(slot);
+    QVERIFY(idle());
 }
 
 void tst_MainWindow::commandsRefusedDuringRun()
