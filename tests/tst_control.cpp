@@ -34,7 +34,7 @@ Q_DECLARE_METATYPE(PictureWriter)
 namespace {
 
 constexpr int kAddr = -1;
-constexpr int kWaitMs = 20000;
+constexpr int kWaitMs = 10000;
 
 sockaddr_un addressOf(const QByteArray &path)
 {
