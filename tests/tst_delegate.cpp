@@ -1,7 +1,8 @@
-// The list row delegate, painted into an image: card colours per state, the
-// picture's and the caption's places, the painter left as it was found, and
-// the picture file read afresh once it is replaced. This test owns the
-// image/ folder beside it and writes its own pictures there.
+// The list row delegate, painted into an image: the card to the pixel in
+// each state's colour, the picture's and the caption's places, the painter
+// left as it was found, and the picture file read afresh once it is
+// replaced. This test owns the image/ folder beside it and writes its own
+// pictures there.
 
 #include "MuItemDelegate.h"
 #include "mulistitemdata.h"
@@ -14,6 +15,7 @@
 namespace {
 
 const QRgb kWhite = qRgb(255, 255, 255);
+const QRgb kRed = qRgb(255, 0, 0);
 const QRgb kHover = qRgb(235, 236, 237);
 const QRgb kSelected = qRgb(227, 227, 229);
 
@@ -32,19 +34,10 @@ void writePicture(const QColor &color, int size)
     QVERIFY(picture.save(picturePath(), "PNG"));
 }
 
-bool isDark(QRgb pixel)
+// The caption's ink: dark, and black rather than coloured.
+bool isInk(QRgb pixel)
 {
-    return qGray(pixel) < 128;
-}
-
-// Whether any caption ink lies inside the rectangle.
-bool inkIn(const QImage &canvas, const QRect &area)
-{
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            if (isDark(canvas.pixel(x, y)))
-                return true;
-    return false;
+    return qGray(pixel) < 128 && qAbs(qRed(pixel) - qBlue(pixel)) < 8;
 }
 
 } // namespace
@@ -56,16 +49,10 @@ class tst_Delegate : public QObject
 private slots:
     void init();
 
-    void plainRow();
-    void cardColours_data();
-    void cardColours();
-    void rowFurtherDown();
-    void invalidIndexDrawsNothing();
-    void painterRestored();
-    void missingPicture();
-    void emptyCaption();
-    void replacedPictureShowsAtNextPaint();
-    void sizeHint();
+    void row_data();
+    void row();
+    void painterLeftAsFound();
+    void pictureReadAfresh();
 
 private:
     QImage paint(const QRect &rect, QStyle::State state, const QString &caption = "指纹[5]");
@@ -97,151 +84,119 @@ QImage tst_Delegate::paint(const QRect &rect, QStyle::State state, const QString
     return canvas;
 }
 
-void tst_Delegate::plainRow()
+void tst_Delegate::row_data()
 {
-    const QImage canvas = paint(QRect(0, 0, 200, 30), QStyle::State_None);
-    QCOMPARE(canvas.pixel(2, 2), kWhite); // no card
-    QCOMPARE(canvas.pixel(150, 27), kWhite);
-    // The picture fills (5, 5) to (24, 24), scaled from 40 x 40.
-    QCOMPARE(canvas.pixel(5, 5), qRgb(255, 0, 0));
-    QCOMPARE(canvas.pixel(24, 24), qRgb(255, 0, 0));
-    QCOMPARE(canvas.pixel(4, 15), kWhite);
-    QCOMPARE(canvas.pixel(25, 15), kWhite);
-    QCOMPARE(canvas.pixel(15, 25), kWhite);
-    // The caption, in black, inside (30, 5, 169 x 20).
-    int dark = 0;
-    int darkest = 255;
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<uint>("card"); // white: no card
+
+    const QRect top(0, 0, 200, 30);
+    const int hover = QStyle::State_MouseOver;
+    const int selected = QStyle::State_Selected;
+    QTest::newRow("plain") << top << 0 << "指纹[5]" << uint(kWhite);
+    QTest::newRow("other flags only")
+        << top << int(QStyle::State_Enabled | QStyle::State_HasFocus) << "指纹[5]" << uint(kWhite);
+    QTest::newRow("hovered") << top << hover << "指纹[5]" << uint(kHover);
+    QTest::newRow("selected") << top << selected << "指纹[5]" << uint(kSelected);
+    QTest::newRow("hovered and selected")
+        << top << (hover | selected) << "指纹[5]" << uint(kSelected);
+    QTest::newRow("further down") << QRect(0, 60, 200, 30) << selected << "指纹[1023]"
+                                  << uint(kSelected);
+    QTest::newRow("elsewhere, taller")
+        << QRect(7, 33, 150, 40) << hover << "指纹[8]" << uint(kHover);
+    QTest::newRow("empty caption") << top << hover << "" << uint(kHover);
+    QTest::newRow("null caption") << top << selected << QString() << uint(kSelected);
+}
+
+// Every pixel: the card covers the row's pixels exactly (its outline runs
+// through the last column and row), the picture lies at (5, 5) 20 by 20,
+// the caption's ink inside (30, 5) to the card's right edge, 20 high;
+// nothing else, least of all over the next row. Rows are 30 high.
+void tst_Delegate::row()
+{
+    QFETCH(QRect, rect);
+    QFETCH(int, state);
+    QFETCH(QString, caption);
+    QFETCH(uint, card);
+    const QImage canvas = paint(rect, QStyle::State(state), caption);
+    const QRect pictureArea(rect.x() + 5, rect.y() + 5, 20, 20);
+    const QRect captionArea(rect.x() + 30, rect.y() + 5, rect.width() - 31, 20);
+    int ink = 0;
     for (int y = 0; y < canvas.height(); ++y) {
-        for (int x = 26; x < canvas.width(); ++x) {
-            const QRgb p = canvas.pixel(x, y);
-            if (!isDark(p))
+        for (int x = 0; x < canvas.width(); ++x) {
+            const QPoint p(x, y);
+            const QRgb pixel = canvas.pixel(p);
+            if (captionArea.contains(p)) {
+                ink += isInk(pixel);
                 continue;
-            QVERIFY2(x >= 30 && x <= 199 && y >= 5 && y <= 24,
-                     qPrintable(QString("dark pixel at %1,%2").arg(x).arg(y)));
-            QVERIFY(qAbs(qRed(p) - qBlue(p)) < 8); // black text, no colour
-            darkest = qMin(darkest, qGray(p));
-            ++dark;
+            }
+            const QRgb expected = pictureArea.contains(p) ? kRed
+                : rect.contains(p)                        ? QRgb(card)
+                                                          : kWhite;
+            if (pixel != expected)
+                QFAIL(qPrintable(QStringLiteral("pixel %1, %2 is %3, not %4")
+                                     .arg(x)
+                                     .arg(y)
+                                     .arg(pixel, 0, 16)
+                                     .arg(expected, 0, 16)));
         }
     }
-    QVERIFY(dark > 20);
-    QVERIFY(darkest < 60);
+    QCOMPARE(ink > 20, !caption.isEmpty());
+    QStyleOptionViewItem option;
+    option.rect = rect;
+    QCOMPARE(m_delegate.sizeHint(option, m_model.index(0, 0)), QSize(rect.width(), 30));
+    QCOMPARE(m_delegate.sizeHint(option, QModelIndex()), QSize(rect.width(), 30));
 }
 
-void tst_Delegate::cardColours_data()
-{
-    QTest::addColumn<int>("state");
-    QTest::addColumn<uint>("card");
-    QTest::newRow("hovered") << int(QStyle::State_MouseOver) << uint(kHover);
-    QTest::newRow("selected") << int(QStyle::State_Selected) << uint(kSelected);
-    QTest::newRow("hovered and selected")
-        << int(QStyle::State_MouseOver | QStyle::State_Selected) << uint(kSelected);
-    QTest::newRow("other flags only")
-        << int(QStyle::State_Enabled | QStyle::State_HasFocus) << uint(kWhite);
-}
-
-void tst_Delegate::cardColours()
-{
-    QFETCH(int, state);
-    QFETCH(uint, card);
-    const QImage canvas = paint(QRect(0, 0, 200, 30), QStyle::State(state));
-    for (const QPoint &p : {QPoint(0, 0), QPoint(2, 2), QPoint(150, 27), QPoint(198, 28),
-                            QPoint(199, 15), QPoint(100, 29)})
-        QCOMPARE(canvas.pixel(p), QRgb(card));
-    // Nothing beyond the card: it is one pixel narrower and lower than the row.
-    QCOMPARE(canvas.pixel(201, 15), kWhite);
-    QCOMPARE(canvas.pixel(100, 31), kWhite);
-    QCOMPARE(canvas.pixel(10, 10), qRgb(255, 0, 0)); // the picture over the card
-}
-
-void tst_Delegate::rowFurtherDown()
-{
-    const QImage canvas = paint(QRect(0, 60, 200, 30), QStyle::State_Selected);
-    QCOMPARE(canvas.pixel(5, 65), qRgb(255, 0, 0));
-    QCOMPARE(canvas.pixel(24, 84), qRgb(255, 0, 0));
-    QCOMPARE(canvas.pixel(5, 64), kSelected);
-    QCOMPARE(canvas.pixel(150, 59), kWhite);
-    QCOMPARE(canvas.pixel(150, 20), kWhite);
-    QVERIFY(inkIn(canvas, QRect(30, 65, 169, 20)));
-}
-
-void tst_Delegate::invalidIndexDrawsNothing()
+// An invalid index draws nothing and leaves the painter alone; a valid one
+// gives back the pen, brush and font it found, and pops no state of ours.
+void tst_Delegate::painterLeftAsFound()
 {
     QImage canvas(240, 120, QImage::Format_RGB32);
     canvas.fill(kWhite);
-    QPainter painter(&canvas);
-    painter.setPen(QPen(Qt::green, 3));
-    painter.save(); // one level of saved state, which paint must not pop
-    QStyleOptionViewItem option;
-    option.rect = QRect(0, 0, 200, 30);
-    option.state = QStyle::State_Selected | QStyle::State_MouseOver;
-    m_delegate.paint(&painter, option, QModelIndex());
-    QCOMPARE(painter.pen(), QPen(Qt::green, 3));
-    painter.restore();
-    painter.end();
-    QImage blank(240, 120, QImage::Format_RGB32);
-    blank.fill(kWhite);
-    QCOMPARE(canvas, blank);
-}
-
-void tst_Delegate::painterRestored()
-{
-    m_model.clear();
-    m_model.appendRow(new QStandardItem);
-    QImage canvas(240, 120, QImage::Format_RGB32);
+    const QImage blank = canvas;
     QPainter painter(&canvas);
     const QPen pen(Qt::green, 3);
     const QBrush brush(Qt::blue, Qt::Dense4Pattern);
-    const QFont font("Serif", 23);
     painter.setPen(pen);
     painter.setBrush(brush);
-    painter.setFont(font);
-    const QFont before = painter.font();
+    painter.setFont(QFont("Serif", 23));
+    const QFont font = painter.font();
     QStyleOptionViewItem option;
     option.rect = QRect(0, 0, 200, 30);
-    option.state = QStyle::State_Selected;
+    option.state = QStyle::State_Selected | QStyle::State_MouseOver;
+
+    painter.save();
+    painter.setPen(Qt::yellow);
+    m_delegate.paint(&painter, option, QModelIndex());
+    QCOMPARE(canvas, blank);
+    m_model.clear();
+    m_model.appendRow(new QStandardItem); // no record: card and picture only
     m_delegate.paint(&painter, option, m_model.index(0, 0));
-    QCOMPARE(painter.pen(), pen);
+    QCOMPARE(painter.pen(), QPen(Qt::yellow));
     QCOMPARE(painter.brush(), brush);
-    QCOMPARE(painter.font(), before);
+    QCOMPARE(painter.font(), font);
+    painter.restore();
+    QCOMPARE(painter.pen(), pen);
+    painter.end();
+    QCOMPARE(canvas.pixel(100, 15), kSelected);
 }
 
-void tst_Delegate::missingPicture()
+void tst_Delegate::pictureReadAfresh()
 {
-    QFile::remove(picturePath());
-    const QImage canvas = paint(QRect(0, 0, 200, 30), QStyle::State_Selected);
-    QCOMPARE(canvas.pixel(10, 10), kSelected); // no picture, card as usual
-    QVERIFY(inkIn(canvas, QRect(30, 5, 169, 20)));
-}
-
-void tst_Delegate::emptyCaption()
-{
-    // An empty caption, null or not: card and picture only.
-    for (const QString &caption : {QString(), QString("")}) {
-        const QImage canvas = paint(QRect(0, 0, 200, 30), QStyle::State_MouseOver, caption);
-        QCOMPARE(canvas.pixel(10, 10), qRgb(255, 0, 0));
-        QVERIFY(!inkIn(canvas, QRect(26, 0, 214, 120)));
-    }
-}
-
-void tst_Delegate::replacedPictureShowsAtNextPaint()
-{
-    QCOMPARE(paint(QRect(0, 0, 200, 30), QStyle::State_None).pixel(10, 10), qRgb(255, 0, 0));
+    QCOMPARE(paint(QRect(0, 0, 200, 30), QStyle::State_None).pixel(10, 10), kRed);
     writePicture(Qt::blue, 32);
     QCOMPARE(paint(QRect(0, 0, 200, 30), QStyle::State_None).pixel(10, 10), qRgb(0, 0, 255));
     QFile::remove(picturePath());
-    QCOMPARE(paint(QRect(0, 0, 200, 30), QStyle::State_None).pixel(10, 10), kWhite);
-}
-
-void tst_Delegate::sizeHint()
-{
-    m_model.clear();
-    m_model.appendRow(new QStandardItem);
-    QStyleOptionViewItem option;
-    option.rect = QRect(0, 0, 200, 17);
-    QCOMPARE(m_delegate.sizeHint(option, m_model.index(0, 0)), QSize(200, 30));
-    QCOMPARE(m_delegate.sizeHint(option, QModelIndex()), QSize(200, 30));
-    option.rect = QRect(10, 10, 90, 50);
-    QCOMPARE(m_delegate.sizeHint(option, QModelIndex()), QSize(90, 30));
+    const QImage canvas = paint(QRect(0, 0, 200, 30), QStyle::State_Selected);
+    QCOMPARE(canvas.pixel(10, 10), kSelected); // no picture; card and caption as usual
+    QCOMPARE(canvas.pixel(150, 27), kSelected);
+    int ink = 0;
+    for (int y = 5; y < 25; ++y)
+        for (int x = 30; x < 199; ++x)
+            ink += isInk(canvas.pixel(x, y));
+    QVERIFY(ink > 20);
 }
 
 QTEST_MAIN(tst_Delegate)

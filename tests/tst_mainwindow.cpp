@@ -1,28 +1,31 @@
-// The window with its worker on the simulated module: start-up state and
-// layout, the commands and their notices, the ID prompts, the image view,
-// and the guards around a run under way (hand-over of frames, commands
-// during a run, closing the window during a run).
+// The window with its worker on the simulated module: its start-up state,
+// the commands with their notices, prompts, status line, image and list,
+// the image view and the list built from bitmaps, and the guards around a
+// run under way: the hand-over of frames, commands refused during a run,
+// closing the window during a run, and a close while the window is behind.
 
-#include "devicestate.h"
 #include "handover.h"
 #include "mainwindow.h"
 #include "modalpilot.h"
+#include "mulistitemdata.h"
 #include "simcontrol.h"
-#include "vyrsim.h"
+#include "watchdog.h"
 #include "windowparts.h"
 #include "workerharness.h"
 
-#include <QLabel>
 #include <QListView>
-#include <QMetaMethod>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest>
 
 #include <memory>
-#include <thread>
 
 namespace {
+
+using Bitmap = QVector<unsigned char>;
+
+const QStringList kButtons {"打开设备", "关闭设备", "连续采图", "注册指纹", "删除指纹", "搜索指纹"};
 
 QPushButton *button(MainWindow &window, const QString &text)
 {
@@ -33,17 +36,49 @@ QPushButton *button(MainWindow &window, const QString &text)
     return nullptr;
 }
 
+bool allEnabled(MainWindow &window)
+{
+    for (const QString &text : kButtons) {
+        if (!button(window, text)->isEnabled())
+            return false;
+    }
+    return true;
+}
+
 QImage shown(const MainWindow &window)
 {
     return labelPixmap(window.f_finger).toImage();
 }
 
-bool idle(MainWindow &window)
+QListView *listOf(MainWindow &window)
 {
-    return settled(*window.worker());
+    return window.findChild<QListView *>();
 }
 
-const QStringList kButtons {"打开设备", "关闭设备", "连续采图", "注册指纹", "删除指纹", "搜索指纹"};
+QStringList captions(MainWindow &window)
+{
+    QStringList texts;
+    const QAbstractItemModel *model = listOf(window)->model();
+    for (int row = 0; model && row < model->rowCount(); ++row)
+        texts << model->index(row, 0).data(Qt::UserRole + 1).value<MuItemData>().singer;
+    return texts;
+}
+
+Bitmap bitmap(std::initializer_list<std::pair<int, unsigned char>> bytes)
+{
+    Bitmap bits(512, 0);
+    for (const auto &byte : bytes)
+        bits[byte.first] = byte.second;
+    return bits;
+}
+
+QStringList range(int from, int to)
+{
+    QStringList texts;
+    for (int id = from; id <= to; ++id)
+        texts << QStringLiteral("指纹[%1]").arg(id);
+    return texts;
+}
 
 } // namespace
 
@@ -57,28 +92,30 @@ private slots:
     void cleanup();
 
     void startUpState();
-    void slotsAndSignalsInOrder();
-    void enableButtonsTouchesOnlyButtons();
-    void openAndClose();
-    void closeWithoutDevice();
-    void openWithoutModule();
-    void closeFailureIsReported();
+    void commandsThroughTheWindow();
     void idPrompt_data();
     void idPrompt();
 
-    void imageShownPixelForPixel();
-    void imageSqueezedToLabel();
-    void imageNothingToShow_data();
-    void imageNothingToShow();
+    void imageView();
+    void rowsFromBitmap_data();
+    void rowsFromBitmap();
 
     void framesShownWholeAndInOrder();
+    void bitmapReadBeforeItsSlotIsReused();
     void commandsRefusedDuringRun();
     void closingWindowDuringRun();
     void closeWhileWindowIsBehind();
 
 private:
-    std::unique_ptr<MainWindow> m_window;
+    bool idle()
+    {
+        return QTest::qWaitFor([this] { return settled(*m_window->worker()); }, kWaitMs);
+    }
+    bool click(const QString &text);
+    bool holdRunAtFirstImage();
+
     std::unique_ptr<ModalPilot> m_pilot;
+    std::unique_ptr<MainWindow> m_window;
 };
 
 void tst_MainWindow::initTestCase()
@@ -99,6 +136,24 @@ void tst_MainWindow::cleanup()
     SimControl::instance().gate("VYRGetImage", false);
     m_window.reset();
     m_pilot.reset();
+    HandOver::instance().discardAll();
+}
+
+// Clicks a button and waits for its run, reports and notices included.
+bool tst_MainWindow::click(const QString &text)
+{
+    QTest::mouseClick(button(*m_window, text), Qt::LeftButton);
+    return idle();
+}
+
+// Starts a capture that waits at its first image request for the gate.
+bool tst_MainWindow::holdRunAtFirstImage()
+{
+    if (!click("打开设备"))
+        return false;
+    SimControl::instance().gate("VYRGetImage", true);
+    m_window->btnviewfinger();
+    return holdsWithin([] { return SimControl::instance().gateWaiting() == 1; }, kWaitMs);
 }
 
 void tst_MainWindow::startUpState()
@@ -108,143 +163,93 @@ void tst_MainWindow::startUpState()
     QCOMPARE(window.minimumSize(), QSize(480, 320));
     QCOMPARE(window.maximumSize(), QSize(480, 320));
     QVERIFY(window.windowFlags().testFlag(Qt::Dialog));
-    QVERIFY(window.windowFlags().testFlag(Qt::WindowCloseButtonHint));
     QVERIFY(window.windowTitle().isEmpty());
+    QVERIFY(!window.windowIcon().isNull());
 
     const QVector<QRect> geometry {{270, 10, 90, 35}, {370, 10, 90, 35}, {270, 50, 90, 35},
                                    {270, 90, 90, 35}, {370, 90, 90, 35}, {270, 130, 90, 35}};
-    for (int i = 0; i < kButtons.size(); ++i) {
-        QPushButton *b = button(window, kButtons.at(i));
-        QVERIFY2(b, qPrintable(kButtons.at(i)));
-        QCOMPARE(b->geometry(), geometry.at(i));
-        QVERIFY(b->isEnabled());
-    }
     QCOMPARE(window.findChildren<QPushButton *>().size(), 6);
+    for (int i = 0; i < kButtons.size(); ++i) {
+        QVERIFY2(button(window, kButtons.at(i)), qPrintable(kButtons.at(i)));
+        QCOMPARE(button(window, kButtons.at(i))->geometry(), geometry.at(i));
+    }
+    QVERIFY(allEnabled(window));
     QCOMPARE(statusLine(window)->geometry(), QRect(10, 290, 450, 22));
     QVERIFY(statusLine(window)->text().isEmpty());
-    QListView *list = window.findChild<QListView *>();
-    QCOMPARE(list->geometry(), QRect(272, 180, 200, 110));
-    QVERIFY(list->model() == nullptr);
+    QCOMPARE(listOf(window)->geometry(), QRect(272, 180, 200, 110));
+    QVERIFY(listOf(window)->model() == nullptr);
 
     QCOMPARE(window.f_finger->geometry(), QRect(0, 0, 256, 288));
-    QImage idlePicture(QCoreApplication::applicationDirPath() + "/image/default.jpg");
+    const QImage idlePicture(QCoreApplication::applicationDirPath() + "/image/default.jpg");
     QVERIFY(!idlePicture.isNull());
-    const QImage expected = QPixmap::fromImage(idlePicture)
-                                .scaled(256, 288, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                                .toImage();
-    QCOMPARE(shown(window), expected);
-    QVERIFY(!window.windowIcon().isNull());
-}
+    QCOMPARE(shown(window),
+             QPixmap::fromImage(idlePicture)
+                 .scaled(256, 288, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                 .toImage());
 
-void tst_MainWindow::slotsAndSignalsInOrder()
-{
-    const QMetaObject &window = MainWindow::staticMetaObject;
-    const QStringList slotNames {"btnopen()",
-                                 "btnclose()",
-                                 "btnviewfinger()",
-                                 "btnenrollfp()",
-                                 "btndelfp()",
-                                 "btnsearchfp()",
-                                 "ShowMsg(QString)",
-                                 "Enable_btn(bool)",
-                                 "Showfinger(unsigned char*,int,int)",
-                                 "Showlogo()",
-                                 "ShowFinglist(unsigned char*)",
-                                 "ShowAlert(QString)"};
-    QCOMPARE(window.methodCount() - window.methodOffset(), slotNames.size());
-    for (int i = 0; i < slotNames.size(); ++i)
-        QCOMPARE(QString(window.method(window.methodOffset() + i).methodSignature()),
-                 slotNames.at(i));
-
-    const QMetaObject &worker = SThread::staticMetaObject;
-    const QStringList signalNames {"SShowMsg(QString)", "SShowAlert(QString)", "SEnable_btn(bool)",
-                                   "SShowfinger(unsigned char*,int,int)",
-                                   "SShowFinglist(unsigned char*)"};
-    QCOMPARE(worker.methodCount() - worker.methodOffset(), signalNames.size());
-    for (int i = 0; i < signalNames.size(); ++i) {
-        const QMetaMethod method = worker.method(worker.methodOffset() + i);
-        QCOMPARE(method.methodType(), QMetaMethod::Signal);
-        QCOMPARE(QString(method.methodSignature()), signalNames.at(i));
-    }
-}
-
-void tst_MainWindow::enableButtonsTouchesOnlyButtons()
-{
-    MainWindow &window = *m_window;
+    // Exactly the six buttons go grey; the list can still be scrolled.
     window.Enable_btn(false);
     for (const QString &text : kButtons)
         QVERIFY(!button(window, text)->isEnabled());
-    QVERIFY(window.findChild<QListView *>()->isEnabled());
-    QVERIFY(statusLine(window)->isEnabled());
+    QVERIFY(listOf(window)->isEnabled() && statusLine(window)->isEnabled());
     window.Enable_btn(true);
-    for (const QString &text : kButtons)
-        QVERIFY(button(window, text)->isEnabled());
+    QVERIFY(allEnabled(window));
 }
 
-void tst_MainWindow::openAndClose()
+// The operator's round: each command's notice, status line, image and list.
+void tst_MainWindow::commandsThroughTheWindow()
 {
     MainWindow &window = *m_window;
-    QTest::mouseClick(button(window, "打开设备"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    SimControl &module = SimControl::instance();
+    const QImage idlePicture = shown(window);
+    module.store(3, 1);
+    module.store(40, 2);
+    QVERIFY(click("打开设备"));
     QCOMPARE(m_pilot->alerts, QStringList({"提示|打开设备成功"}));
-    for (const QString &text : kButtons)
-        QVERIFY(button(window, text)->isEnabled());
+    QCOMPARE(captions(window), QStringList({"指纹[3]", "指纹[40]"}));
 
-    SimControl::instance().setFinger(1);
-    QTest::mouseClick(button(window, "连续采图"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    module.setFinger(1);
+    QVERIFY(click("连续采图"));
     QCOMPARE(statusLine(window)->text(), QString("获取图像成功"));
-    const QImage finger = shown(window);
+    QVERIFY(shown(window) != idlePicture);
+    QCOMPARE(shown(window).size(), QSize(256, 288));
 
+    module.script({1, 1, 0, 1, 1});
+    m_pilot->answers << "7";
+    QVERIFY(click("注册指纹"));
+    QCOMPARE(statusLine(window)->text(), QString("注册成功"));
+    QCOMPARE(captions(window), QStringList({"指纹[3]", "指纹[7]", "指纹[40]"}));
+
+    m_pilot->answers << "3";
+    QVERIFY(click("删除指纹"));
+    QCOMPARE(statusLine(window)->text(), QString("删除指纹[3] 成功"));
+    QCOMPARE(captions(window), QStringList({"指纹[7]", "指纹[40]"}));
+
+    // A failed close says so; the idle picture is back as the command returns.
+    module.fail("VYRCloseDeviceEx", 1, 1, 3);
     QTest::mouseClick(button(window, "关闭设备"), Qt::LeftButton);
-    QVERIFY(shown(window) != finger); // the idle picture, at once
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
-    QCOMPARE(m_pilot->alerts, QStringList({"提示|打开设备成功", "提示|关闭设备成功"}));
-    QVERIFY(SimControl::instance().calls().contains(
-        QStringLiteral("VYRCloseDeviceEx(%1) = 0").arg(hHandle[0])));
-    QCOMPARE(m_option.load(), int(OpIdle));
-}
-
-void tst_MainWindow::closeWithoutDevice()
-{
-    MainWindow &window = *m_window;
-    window.Showfinger(nullptr, 0, 0);
-    QVERIFY(shown(window).isNull());
-    QTest::mouseClick(button(window, "关闭设备"), Qt::LeftButton);
-    QVERIFY(!shown(window).isNull()); // the idle picture came back before any report
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
-    QCOMPARE(statusLine(window)->text(), QString("请先打开设备"));
-    QCOMPARE(SimControl::instance().calls(), QStringList());
-    QVERIFY(m_pilot->alerts.isEmpty());
-    QVERIFY(button(window, "关闭设备")->isEnabled());
-}
-
-void tst_MainWindow::openWithoutModule()
-{
-    MainWindow &window = *m_window;
-    SimControl::instance().setAttached(false);
-    window.btnopen();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
-    QCOMPARE(m_pilot->alerts, QStringList({"提示|打开设备失败"}));
-    QCOMPARE(statusLine(window)->text(), QString("请先打开设备"));
-    QVERIFY(window.findChild<QListView *>()->model() != nullptr);
-    QCOMPARE(window.findChild<QListView *>()->model()->rowCount(), 0);
-    for (const QString &text : kButtons)
-        QVERIFY(button(window, text)->isEnabled());
-}
-
-void tst_MainWindow::closeFailureIsReported()
-{
-    MainWindow &window = *m_window;
-    window.btnopen();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
-    SimControl::instance().fail("VYRCloseDeviceEx", 1, 1, 3);
-    window.btnclose();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    QCOMPARE(shown(window), idlePicture);
+    QVERIFY(idle());
     QCOMPARE(m_pilot->alerts.last(), QString("提示|关闭设备失败"));
-    window.btnviewfinger();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    QCOMPARE(captions(window), QStringList());
+
+    // Closed: a second close calls nothing, yet shows the idle picture at once.
+    module.clearCalls();
+    window.Showfinger(nullptr, 0, 0);
+    QTest::mouseClick(button(window, "关闭设备"), Qt::LeftButton);
+    QCOMPARE(shown(window), idlePicture);
+    QVERIFY(idle());
     QCOMPARE(statusLine(window)->text(), QString("请先打开设备"));
+    QCOMPARE(module.calls(), QStringList());
+
+    module.setAttached(false);
+    QVERIFY(click("打开设备"));
+    QCOMPARE(m_pilot->alerts.last(), QString("提示|打开设备失败"));
+    QCOMPARE(m_pilot->alerts.size(), 3);
+    QCOMPARE(statusLine(window)->text(), QString("请先打开设备"));
+    QVERIFY(listOf(window)->model() != nullptr);
+    QCOMPARE(captions(window), QStringList());
+    QVERIFY(allEnabled(window));
 }
 
 void tst_MainWindow::idPrompt_data()
@@ -252,27 +257,23 @@ void tst_MainWindow::idPrompt_data()
     QTest::addColumn<QString>("typed"); // null: the prompt is cancelled
     QTest::addColumn<QString>("id"); // what reaches the module, or empty for nothing
 
-    const struct
-    {
-        const char *tag;
-        QString typed;
-        QString id;
-    } cases[] = {
-        {"letters", "abc", ""},
-        {"empty", "", ""},
-        {"cancel", QString(), ""},
-        {"negative", "-5", ""},
-        {"in range", "7", "7"},
-        {"1500", "1500", "1500"},
-        {"2147483647", "2147483647", "2147483647"},
-        {"2147483648", "2147483648", ""},
-        {"4294967295", "4294967295", ""},
-        {"above 4294967295", "4294967296", ""},
-        {"surrounding spaces", " 12 ", "12"},
-        {"inner space", "1 2", ""},
+    const auto row = [](const char *tag, const QString &typed, const QString &id) {
+        QTest::newRow(tag) << typed << id;
     };
-    for (const auto &c : cases)
-        QTest::newRow(c.tag) << c.typed << c.id;
+    row("letters", "abc", "");
+    row("empty", "", "");
+    row("cancel", QString(), "");
+    row("negative", "-5", "");
+    row("in range", "7", "7");
+    row("leading zeros, decimal", "010", "10");
+    row("hexadecimal", "0x10", "");
+    row("1500", "1500", "1500");
+    row("2147483647", "2147483647", "2147483647");
+    row("2147483648", "2147483648", "");
+    row("4294967295", "4294967295", "");
+    row("above 4294967295", "4294967296", "");
+    row("surrounding spaces", " 12 ", "12");
+    row("inner space", "1 2", "");
 }
 
 void tst_MainWindow::idPrompt()
@@ -280,10 +281,8 @@ void tst_MainWindow::idPrompt()
     QFETCH(QString, typed);
     QFETCH(QString, id);
     MainWindow &window = *m_window;
-    window.btnopen();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    QVERIFY(click("打开设备"));
     SimControl::instance().clearCalls();
-    statusLine(window)->clear();
 
     for (const bool enroll : {false, true}) {
         m_pilot->prompts.clear();
@@ -297,121 +296,184 @@ void tst_MainWindow::idPrompt()
         if (id.isEmpty()) {
             QVERIFY(!window.worker()->busy());
             QCOMPARE(enrollid, 1000);
-            for (const QString &text : kButtons)
-                QVERIFY(button(window, text)->isEnabled());
+            QVERIFY(allEnabled(window));
         } else {
-            QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
-            QCOMPARE(enrollid, id.toInt());
+            QVERIFY(idle());
+            QCOMPARE(QString::number(enrollid), id);
         }
     }
+    const int result = id.toInt() < 1000 ? 0 : int(VYRSIM_ERR_BAD_ID);
     QCOMPARE(SimControl::instance().calls().filter("VYRDelChar"),
-             id.isEmpty()
-                 ? QStringList()
-                 : QStringList({QStringLiteral("VYRDelChar(%1, -1, %2, 1) = %3")
-                                    .arg(hHandle[0])
-                                    .arg(id)
-                                    .arg(id.toInt() < 1000 ? 0 : int(VYRSIM_ERR_BAD_ID))}));
+             id.isEmpty() ? QStringList()
+                          : QStringList(QStringLiteral("VYRDelChar(%1, -1, %2, 1) = %3")
+                                            .arg(hHandle[0])
+                                            .arg(id)
+                                            .arg(result)));
 }
 
-void tst_MainWindow::imageShownPixelForPixel()
+// A frame of 256 x 288 is shown pixel for pixel in grey; a taller one is
+// squeezed into the label with nothing cut off; without a frame the label
+// is blank.
+void tst_MainWindow::imageView()
 {
-    QVector<unsigned char> frame(256 * 288);
+    QVector<unsigned char> frame(92160);
     for (int r = 0; r < 288; ++r)
         for (int c = 0; c < 256; ++c)
             frame[r * 256 + c] = static_cast<unsigned char>((r + 3 * c) & 0xff);
     m_window->Showfinger(frame.data(), 256, 288);
-    const QImage image = shown(*m_window);
+    QImage image = shown(*m_window);
     QCOMPARE(image.size(), QSize(256, 288));
-    for (int r = 0; r < 288; r += 7)
-        for (int c = 0; c < 256; c += 5)
-            QCOMPARE(image.pixel(c, r),
-                     qRgb(frame[r * 256 + c], frame[r * 256 + c], frame[r * 256 + c]));
-}
+    for (int r = 0; r < 288; ++r)
+        for (int c = 0; c < 256; ++c)
+            if (image.pixel(c, r)
+                != qRgb(frame[r * 256 + c], frame[r * 256 + c], frame[r * 256 + c]))
+                QFAIL(qPrintable(QStringLiteral("pixel %1, %2").arg(c).arg(r)));
 
-void tst_MainWindow::imageSqueezedToLabel()
-{
-    // Rows of 256 x 360 grow darker downwards; squeezed, the 288 rows keep
-    // the whole range, top to bottom.
-    QVector<unsigned char> frame(92160);
+    // 360 rows growing lighter downwards keep the whole range in 288.
     for (int r = 0; r < 360; ++r)
         memset(frame.data() + r * 256, r * 255 / 359, 256);
     m_window->Showfinger(frame.data(), 256, 360);
-    const QImage image = shown(*m_window);
+    image = shown(*m_window);
     QCOMPARE(image.size(), QSize(256, 288));
     QVERIFY(qGray(image.pixel(128, 0)) <= 2);
     QVERIFY(qGray(image.pixel(128, 287)) >= 253);
     QVERIFY(qAbs(qGray(image.pixel(128, 144)) - 144 * 360 / 288 * 255 / 359) <= 3);
-}
 
-void tst_MainWindow::imageNothingToShow_data()
-{
-    QTest::addColumn<bool>("null");
-    QTest::addColumn<int>("w");
-    QTest::addColumn<int>("h");
-    QTest::newRow("null pointer") << true << 256 << 288;
-    QTest::newRow("zero width") << false << 0 << 288;
-    QTest::newRow("zero height") << false << 256 << 0;
-    QTest::newRow("negative height") << false << 256 << -3;
-}
-
-void tst_MainWindow::imageNothingToShow()
-{
-    QFETCH(bool, null);
-    QFETCH(int, w);
-    QFETCH(int, h);
-    QVector<unsigned char> frame(92160, 9);
-    m_window->Showfinger(null ? nullptr : frame.data(), w, h);
+    for (const QSize &size : {QSize(0, 288), QSize(256, 0), QSize(256, -3)}) {
+        m_window->Showfinger(frame.data(), size.width(), size.height());
+        QVERIFY(shown(*m_window).isNull());
+    }
+    m_window->Showfinger(nullptr, 256, 288);
     QVERIFY(shown(*m_window).isNull());
 }
 
-// The worker's buffer is scribbled over right after each frame report; the
-// window must still draw every frame as it was reported, whole, in order.
+void tst_MainWindow::rowsFromBitmap_data()
+{
+    QTest::addColumn<Bitmap>("bits");
+    QTest::addColumn<QStringList>("rows");
+    QTest::newRow("all zero") << bitmap({}) << QStringList();
+    QTest::newRow("ID 0") << bitmap({{0, 0x01}}) << range(0, 0);
+    QTest::newRow("ID 7") << bitmap({{0, 0x80}}) << range(7, 7);
+    QTest::newRow("ID 8") << bitmap({{1, 0x01}}) << range(8, 8);
+    QTest::newRow("0, 2 and 23") << bitmap({{0, 0x05}, {2, 0x80}})
+                                 << QStringList({"指纹[0]", "指纹[2]", "指纹[23]"});
+    QTest::newRow("ID 1023") << bitmap({{127, 0x80}}) << range(1023, 1023);
+    QTest::newRow("ID 4095") << bitmap({{511, 0x80}}) << range(4095, 4095);
+    QTest::newRow("all set") << Bitmap(512, 0xff) << range(0, 4095);
+}
+
+// Shown over an earlier list with a row selected: the new rows only,
+// unselected, and the earlier model and selection model released.
+void tst_MainWindow::rowsFromBitmap()
+{
+    QFETCH(Bitmap, bits);
+    QFETCH(QStringList, rows);
+    QListView *view = listOf(*m_window);
+    Bitmap earlier = bitmap({{0, 0x03}});
+    m_window->ShowFinglist(earlier.data());
+    view->selectionModel()->select(view->model()->index(1, 0), QItemSelectionModel::Select);
+    const QPointer<QAbstractItemModel> earlierModel = view->model();
+    const QPointer<QItemSelectionModel> earlierSelection = view->selectionModel();
+    const int objects = view->findChildren<QObject *>().size();
+    m_window->ShowFinglist(bits.data());
+    QCOMPARE(captions(*m_window), rows);
+    QVERIFY(!view->selectionModel()->hasSelection());
+    QVERIFY(earlierModel.isNull() && earlierSelection.isNull());
+    QCOMPARE(view->findChildren<QObject *>().size(), objects);
+    if (rows.isEmpty())
+        return;
+    // The caption is all a row carries.
+    const QModelIndex first = view->model()->index(0, 0);
+    QVERIFY(first.data(Qt::DisplayRole).isNull() && first.data(Qt::DecorationRole).isNull());
+    const MuItemData record = first.data(Qt::UserRole + 1).value<MuItemData>();
+    QVERIFY(record.iconPath.isEmpty() && record.songsNb.isEmpty());
+}
+
+// The worker's buffer is scribbled over right after each frame report, and
+// each report is held until the worker waits for a slot for the image
+// after the next eight: a slot given back before the window has read it is
+// then written over at once. The window must still draw every frame whole,
+// in order, and the worker must never run more than the bound ahead.
 void tst_MainWindow::framesShownWholeAndInOrder()
 {
     MainWindow &window = *m_window;
-    window.btnopen();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    QVERIFY(click("打开设备"));
     SimControl::instance().setFrameMode(VYRSIM_FRAMES_COUNTER);
     connect(
         window.worker(), &SThread::SShowfinger, window.worker(),
         [](unsigned char *, int, int) { memset(fpimage, 0xee, sizeof fpimage); },
         Qt::DirectConnection);
+    int shownThisRun = 0;
+    int mostInFlight = 0;
+    const auto workerWaits = [&] {
+        mostInFlight = qMax(mostInFlight, HandOver::instance().inFlight());
+        const int uploads = SimControl::instance().calls().filter("VYRUpImage").size();
+        return uploads >= qMin(shownThisRun + HandOver::kSlots + 1, 20) || !window.worker()->busy();
+    };
     // Connected after the window, this runs right after each Showfinger.
     QVector<int> levels;
     QObject watcher;
-    connect(
-        window.worker(), &SThread::SShowfinger, &watcher,
-        [&](unsigned char *, int, int) {
-            const QImage image = shown(window);
-            const int level = qGray(image.pixel(0, 0));
-            bool whole = true;
-            for (int y = 0; y < 288; y += 9)
-                for (int x = 0; x < 256; x += 8)
-                    whole = whole && qGray(image.pixel(x, y)) == level;
-            levels << (whole ? level : -1);
-        },
-        Qt::QueuedConnection);
+    connect(window.worker(), &SThread::SShowfinger, &watcher, [&](unsigned char *, int, int) {
+        const QImage image = shown(window);
+        const int level = qGray(image.pixel(0, 0));
+        bool whole = true;
+        for (int y = 0; y < 288; y += 3)
+            for (int x = 0; x < 256; x += 16)
+                whole = whole && qGray(image.pixel(x, y)) == level;
+        levels << (whole ? level : -1);
+        ++shownThisRun;
+        holdsWithin(workerWaits, kWaitMs);
+    });
     for (int run = 0; run < 5; ++run) {
+        SimControl::instance().clearCalls();
+        shownThisRun = 0;
         window.btnviewfinger();
-        QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+        QVERIFY(holdsWithin(workerWaits, kWaitMs));
+        QVERIFY(idle());
     }
     QCOMPARE(levels.size(), 100);
     for (int i = 0; i < 100; ++i)
         QCOMPARE(levels.at(i), i + 1);
+    // The worker waited for the window rather than run ahead: memory stayed bounded.
+    QCOMPARE(mostInFlight, HandOver::kSlots);
+    QCOMPARE(HandOver::instance().slotCount(), HandOver::kSlots);
+}
+
+// A bitmap's slot given back before the window has read it would take the
+// frame of a worker that waits for a slot, while the list is being built.
+void tst_MainWindow::bitmapReadBeforeItsSlotIsReused()
+{
+    QVERIFY(click("打开设备"));
+    HandOver &handOver = HandOver::instance();
+    const auto post = [&](const QByteArray &bytes) {
+        return handOver.post(reinterpret_cast<const unsigned char *>(bytes.constData()),
+                             bytes.size());
+    };
+    for (int i = 0; i < HandOver::kSlots; ++i) // slots as large as a frame: reused in place
+        post(QByteArray(256 * 288, 0));
+    handOver.discardAll();
+    QVector<unsigned char *> untaken;
+    for (int i = 1; i < HandOver::kSlots; ++i)
+        untaken << post("x");
+    unsigned char *bits = post(QByteArray(512, char(0xff)));
+    SimControl::instance().setFrameMode(VYRSIM_FRAMES_COUNTER);
+    SimControl::instance().clearCalls();
+    m_window->btnviewfinger(); // its first frame waits for a slot
+    QVERIFY(holdsWithin(
+        [] { return SimControl::instance().calls().filter("VYRUpImage").size() == 1; }, kWaitMs));
+    m_window->ShowFinglist(bits);
+    QCOMPARE(captions(*m_window), range(0, 4095));
+    for (unsigned char *slot : untaken)
+        const HandOver::Receipt receipt(slot);
+    QVERIFY(idle());
 }
 
 void tst_MainWindow::commandsRefusedDuringRun()
 {
     MainWindow &window = *m_window;
-    window.btnopen();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
-    SimControl::instance().gate("VYRGetImage", true);
-    window.btnviewfinger();
-    QTRY_COMPARE_WITH_TIMEOUT(SimControl::instance().gateWaiting(), 1, 60000);
+    QVERIFY(holdRunAtFirstImage());
     SimControl::instance().clearCalls();
-    m_pilot->answers << "5"
-                     << "5";
-
+    m_pilot->answers << QStringList {"5", "5"};
     window.btnopen();
     window.btnclose();
     window.btnviewfinger();
@@ -424,49 +486,57 @@ void tst_MainWindow::commandsRefusedDuringRun()
 
     SimControl::instance().setFinger(1);
     SimControl::instance().gate("VYRGetImage", false);
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    QVERIFY(idle());
     QCOMPARE(statusLine(window)->text(), QString("获取图像成功"));
-    const QStringList calls = SimControl::instance().calls();
-    QVERIFY(calls.filter(QRegularExpression("^VYR(?!GetImage|UpImage)")).isEmpty());
+    QVERIFY(SimControl::instance()
+                .calls()
+                .filter(QRegularExpression("^VYR(?!GetImage|UpImage)"))
+                .isEmpty());
     QCOMPARE(m_option.load(), int(OpIdle));
-    for (const QString &text : kButtons)
-        QVERIFY(button(window, text)->isEnabled());
+    QVERIFY(allEnabled(window));
 }
 
+// Closing the window ends the run at its next turn and waits for it.
 void tst_MainWindow::closingWindowDuringRun()
 {
-    m_window->btnopen();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(*m_window), 60000);
-    SimControl::instance().gate("VYRGetImage", true);
-    m_window->btnviewfinger();
-    QTRY_COMPARE_WITH_TIMEOUT(SimControl::instance().gateWaiting(), 1, 60000);
+    QVERIFY(holdRunAtFirstImage());
     SimControl::instance().clearCalls();
-    std::thread operatorHand([] {
-        while (m_option.load() != OpIdle)
-            std::this_thread::yield();
-        SimControl::instance().gate("VYRGetImage", false);
-    });
-    m_window.reset(); // the run ends at its next turn, and the window waits for it
-    operatorHand.join();
+    {
+        // The request in front of the gate goes on once the run is told to end.
+        const Watchdog operatorHand([] { return m_option.load() == OpIdle; },
+                                    [](bool) { SimControl::instance().gate("VYRGetImage", false); },
+                                    kWaitMs);
+        m_window.reset();
+    }
     QCOMPARE(SimControl::instance().calls().filter("VYRGetImage").size(), 1);
     QCOMPARE(HandOver::instance().inFlight(), 0);
 }
 
-// Every hand-over slot is still held by reports the window has not taken
-// when the close command blocks in its wait: the close run must not wait
-// for a slot the waiting window cannot give back.
+// Every hand-over slot is held by reports the window has not taken when the
+// close command blocks in its wait: the close run must not wait for a slot
+// that the waiting window cannot give back.
 void tst_MainWindow::closeWhileWindowIsBehind()
 {
-    MainWindow &window = *m_window;
-    window.btnopen();
-    QTRY_VERIFY_WITH_TIMEOUT(idle(window), 60000);
+    QVERIFY(click("打开设备"));
     const unsigned char untaken = 0;
     for (int i = 0; i < HandOver::kSlots; ++i)
         HandOver::instance().post(&untaken, 1);
-    window.btnclose(); // returns only once the close run has
-    QVERIFY(!window.worker()->busy());
-    QTRY_COMPARE_WITH_TIMEOUT(m_pilot->alerts.last(), QString("提示|关闭设备成功"), 60000);
-    HandOver::instance().discardAll();
+    std::atomic<bool> returned {false};
+    std::atomic<bool> inTime {false};
+    {
+        const Watchdog rescue([&] { return returned.load(); },
+                              [&](bool ok) {
+                                  inTime = ok;
+                                  if (!ok)
+                                      HandOver::instance().discardAll();
+                              },
+                              kWaitMs);
+        m_window->btnclose(); // returns only once the close run has
+        returned = true;
+    }
+    QVERIFY(inTime);
+    QVERIFY(idle());
+    QCOMPARE(m_pilot->alerts.last(), QString("提示|关闭设备成功"));
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -1,10 +1,8 @@
 // The device operations against a scripted sensor: live capture,
-// enrollment, deletion, search and the template index query. Each case
-// pins the status texts in order, and the module calls where they matter.
+// enrollment, deletion, search and the template index query, each with its
+// status texts in order and its module calls with their arguments.
 
-#include "devicestate.h"
 #include "simcontrol.h"
-#include "vyrsim.h"
 #include "workerharness.h"
 
 #include <QRegularExpression>
@@ -34,6 +32,35 @@ const QString kImage = QStringLiteral("获取图像成功");
 const QString kLift = QStringLiteral("请抬起手指..........");
 const QString kFeature = QStringLiteral("生成特征成功");
 const QString kNoFeature = QStringLiteral("生成特征失败");
+const QRegularExpression kNoImageCalls("^VYR(?!GetImage|UpImage)");
+
+// The module calls each operation may make, as "Name(arguments)".
+QStringList allowedCalls(int operation, int id)
+{
+    const QString image[] = {"VYRGetImage(h, -1)", "VYRUpImage(h, -1, fpimage, ptr)"};
+    QStringList index;
+    for (int page = 0; page < 4; ++page)
+        index << QStringLiteral("VYRReadIndexTable(h, -1, %1, UserContent+%2)")
+                     .arg(page)
+                     .arg(32 * page);
+    switch (operation) {
+    case OpCapture:
+        return {image[0], image[1]};
+    case OpEnroll:
+        return QStringList {image[0],
+                            image[1],
+                            "VYRGenChar(h, -1, 0)",
+                            "VYRGenChar(h, -1, 1)",
+                            "VYRRegModule(h, -1)",
+                            QStringLiteral("VYRStoreChar(h, -1, 1, %1)").arg(id)}
+        + index;
+    case OpDelete:
+        return QStringList(QStringLiteral("VYRDelChar(h, -1, %1, 1)").arg(id)) + index;
+    default:
+        return {image[0], image[1], "VYRGenChar(h, -1, 1)",
+                "VYRSearch(h, -1, 1, 0, 1000, ptr, ptr)"};
+    }
+}
 
 } // namespace
 
@@ -44,20 +71,10 @@ class tst_Operations : public QObject
 private slots:
     void initTestCase();
 
-    void capture_data();
-    void capture();
-    void captureReportsEachCycleInOrder();
-
-    void enroll_data();
-    void enroll();
-    void enrollCallsModuleWithBuffersAndId();
+    void operation_data();
+    void operation();
+    void captureCallsEachCycle();
     void enrollWaitsWhileFingerStays();
-
-    void remove_data();
-    void remove();
-
-    void search_data();
-    void search();
     void searchMatchShowsIdThenScore();
 
     void indexQuery_data();
@@ -69,225 +86,159 @@ void tst_Operations::initTestCase()
     QVERIFY(SimControl::instance().loaded());
 }
 
-void tst_Operations::capture_data()
+void tst_Operations::operation_data()
 {
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<int>("id");
     QTest::addColumn<QVector<int>>("sensor");
+    QTest::addColumn<QString>("fault"); // "entry first count", or empty
     QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<int>("frames");
+    QTest::addColumn<QString>("list"); // the bitmap sent at the end, or empty for none
+    QTest::addColumn<int>("moduleCalls"); // besides image requests and uploads
 
-    QTest::newRow("finger already on")
-        << QVector<int> {1} << QStringList {wait(19), wait(18), kImage} << 2;
-    QTest::newRow("no finger") << QVector<int> {0} << countdown(19, 0) << 20;
-    QTest::newRow("broken run of images")
-        << QVector<int> {1, 0, 1, 1} << (countdown(19, 16) << kImage) << 4;
-    QTest::newRow("finger in the last cycle only")
-        << (repeat(0, 19) << 1) << countdown(19, 0) << 20;
-    QTest::newRow("finger in the last two cycles")
-        << (repeat(0, 18) << 1 << 1) << (countdown(19, 0) << kImage) << 20;
-}
+    const QVector<int> on {1};
+    QTest::newRow("capture, finger already on")
+        << int(OpCapture) << 0 << on << "" << QStringList {wait(19), wait(18), kImage} << "" << 0;
+    QTest::newRow("capture, no finger")
+        << int(OpCapture) << 0 << QVector<int> {0} << "" << countdown(19, 0) << "" << 0;
+    QTest::newRow("capture, broken run of images")
+        << int(OpCapture) << 0 << QVector<int> {1, 0, 1, 1} << "" << (countdown(19, 16) << kImage)
+        << "" << 0;
+    QTest::newRow("capture, finger in the last cycle only")
+        << int(OpCapture) << 0 << (repeat(0, 19) << 1) << "" << countdown(19, 0) << "" << 0;
+    QTest::newRow("capture, finger in the last two cycles")
+        << int(OpCapture) << 0 << (repeat(0, 18) << 1 << 1) << "" << (countdown(19, 0) << kImage)
+        << "" << 0;
 
-void tst_Operations::capture()
-{
-    QFETCH(QVector<int>, sensor);
-    QFETCH(QStringList, messages);
-    QFETCH(int, frames);
-    WorkerHarness harness;
-    QVERIFY(harness.open());
-    SimControl::instance().script(sensor);
-    QVERIFY(harness.run(&SThread::fviewfinger));
-    QCOMPARE(harness.recorder.messages(), messages);
-    QCOMPARE(harness.recorder.frames.size(), frames);
-    QCOMPARE(harness.calls().filter("VYRGetImage").size(), frames);
-}
-
-void tst_Operations::captureReportsEachCycleInOrder()
-{
-    WorkerHarness harness;
-    QVERIFY(harness.open());
-    SimControl::instance().setFinger(1);
-    QVERIFY(harness.run(&SThread::fviewfinger));
-    QCOMPARE(harness.recorder.events,
-             QStringList({"enable:0", "msg:" + wait(19), "frame", "msg:" + wait(18), "frame",
-                          "msg:" + kImage, "enable:1"}));
-    const QString get = QStringLiteral("VYRGetImage(%1, -1) = 0").arg(harness.handle());
-    const QString up = QStringLiteral("VYRUpImage(%1, -1, fpimage, ptr) = 0").arg(harness.handle());
-    QCOMPARE(harness.calls(), QStringList({get, up, get, up}));
-    // The frames are the module's pictures of the finger, not an empty buffer.
-    QVERIFY(harness.recorder.frames.at(1).count(char(0)) < 1000);
-}
-
-void tst_Operations::enroll_data()
-{
-    QTest::addColumn<QVector<int>>("sensor");
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<QString>("list"); // the bitmap sent at the end, or "none"
-
-    QTest::newRow("usual course") << QVector<int> {1, 1, 1, 0, 1, 1} << QString()
-                                  << QStringList {kImage,   kFeature, kImage,   kLift,
-                                                  wait(19), kImage,   kFeature, "注册成功"}
-                                  << "list:3,7";
-    QTest::newRow("failed feature costs a press")
-        << QVector<int> {1, 1, 0, 1, 1, 0, 1, 1} << "VYRGenChar"
+    QTest::newRow("enroll, usual course")
+        << int(OpEnroll) << 7 << QVector<int> {1, 1, 1, 0, 1, 1} << ""
+        << QStringList {kImage, kFeature, kImage, kLift, wait(19), kImage, kFeature, "注册成功"}
+        << "list:3,7" << 8;
+    QTest::newRow("enroll, failed feature costs a press")
+        << int(OpEnroll) << 7 << QVector<int> {1, 1, 0, 1, 1, 0, 1, 1} << "VYRGenChar 1 1"
         << QStringList {kImage,   kNoFeature, wait(19), kImage,    kFeature,
                         wait(19), kImage,     kFeature, "注册成功"}
-        << "list:3,7";
-    QTest::newRow("failed merge starts over")
-        << QVector<int> {1, 1, 0, 2, 2, 2, 2, 2, 0, 2, 2} << QString()
+        << "list:3,7" << 9;
+    QTest::newRow("enroll, failed merge starts over")
+        << int(OpEnroll) << 7 << QVector<int> {1, 1, 0, 2, 2, 2, 2, 2, 0, 2, 2} << ""
         << QStringList {kImage, kFeature, wait(19), kImage, kFeature, kImage,    kFeature,
                         kImage, kLift,    wait(19), kImage, kFeature, "注册成功"}
-        << "list:3,7";
-    QTest::newRow("refused store")
-        << QVector<int> {1, 1, 0, 1, 1} << "VYRStoreChar"
-        << QStringList {kImage, kFeature, wait(19), kImage, kFeature, "注册失败"} << "list:3";
-    QTest::newRow("timeout after one feature")
-        << QVector<int> {1, 1, 0} << QString()
-        << (QStringList {kImage, kFeature} << countdown(19, 0)) << "none";
-    QTest::newRow("no press") << QVector<int> {0} << QString() << countdown(19, 0) << "none";
-    QTest::newRow("press seen in one cycle only")
-        << QVector<int> {0, 1, 0} << QString() << (QStringList {wait(19)} << countdown(19, 0))
-        << "none";
-}
+        << "list:3,7" << 11;
+    // No test is made beforehand: the module's answer alone decides.
+    QTest::newRow("enroll, ID holding a template")
+        << int(OpEnroll) << 3 << QVector<int> {1, 1, 0, 1, 1} << ""
+        << QStringList {kImage, kFeature, wait(19), kImage, kFeature, "注册成功"} << "list:3" << 8;
+    QTest::newRow("enroll, refused store")
+        << int(OpEnroll) << 7 << QVector<int> {1, 1, 0, 1, 1} << "VYRStoreChar 1 1"
+        << QStringList {kImage, kFeature, wait(19), kImage, kFeature, "注册失败"} << "list:3" << 8;
+    QTest::newRow("enroll, timeout after one feature")
+        << int(OpEnroll) << 7 << QVector<int> {1, 1, 0} << ""
+        << (QStringList {kImage, kFeature} << countdown(19, 0)) << "" << 1;
+    QTest::newRow("enroll, no press")
+        << int(OpEnroll) << 7 << QVector<int> {0} << "" << countdown(19, 0) << "" << 0;
+    QTest::newRow("enroll, press seen in one cycle only")
+        << int(OpEnroll) << 7 << QVector<int> {0, 1, 0} << ""
+        << (QStringList {wait(19)} << countdown(19, 0)) << "" << 0;
 
-void tst_Operations::enroll()
-{
-    QFETCH(QVector<int>, sensor);
-    QFETCH(QString, fault);
-    QFETCH(QStringList, messages);
-    QFETCH(QString, list);
-    WorkerHarness harness;
-    SimControl::instance().store(3, 5);
-    QVERIFY(harness.open());
-    SimControl::instance().script(sensor);
-    if (!fault.isEmpty())
-        SimControl::instance().fail(fault.toLatin1().constData(), 1, 1, 1);
-    QVERIFY(harness.run(&SThread::fenrollfinger, 7));
-    QCOMPARE(harness.recorder.messages(), messages);
-    const QStringList lists = harness.recorder.events.filter(QRegularExpression("^list:"));
-    QCOMPARE(lists, list == "none" ? QStringList() : QStringList {list});
-    QCOMPARE(SimControl::instance().stored(7) > 0, list.contains("7"));
-    QCOMPARE(harness.recorder.events.last(), QString("enable:1"));
-}
+    // The index is re-read after every deletion, whatever the module said.
+    QTest::newRow("delete, stored ID")
+        << int(OpDelete) << 3 << on << "" << QStringList {"删除指纹[3] 成功"} << "list:" << 5;
+    QTest::newRow("delete, refused") << int(OpDelete) << 3 << on << "VYRDelChar 1 1"
+                                     << QStringList {"删除指纹[3] 失败"} << "list:3" << 5;
+    QTest::newRow("delete, empty ID")
+        << int(OpDelete) << 100 << on << "" << QStringList {"删除指纹[100] 成功"} << "list:3" << 5;
+    QTest::newRow("delete, outside the store")
+        << int(OpDelete) << 1500 << on << "" << QStringList {"删除指纹[1500] 失败"} << "list:3"
+        << 5;
 
-void tst_Operations::enrollCallsModuleWithBuffersAndId()
-{
-    WorkerHarness harness;
-    SimControl::instance().store(7, 9); // the ID holds a template already
-    QVERIFY(harness.open());
-    SimControl::instance().script({1, 1, 0, 1, 1});
-    QVERIFY(harness.run(&SThread::fenrollfinger, 7));
-    const QString h = QString::number(harness.handle());
-    const QStringList module
-        = harness.calls().filter(QRegularExpression("^VYR(?!GetImage|UpImage)"));
-    QStringList expected {"VYRGenChar(" + h + ", -1, 0) = 0", "VYRGenChar(" + h + ", -1, 1) = 0",
-                          "VYRRegModule(" + h + ", -1) = 0",
-                          "VYRStoreChar(" + h + ", -1, 1, 7) = 0"};
-    expected << harness.indexCalls();
-    QCOMPARE(module, expected);
-    QCOMPARE(SimControl::instance().stored(7), 1); // the module's answer alone decides
-    QCOMPARE(harness.recorder.messages().last(), QString("注册成功"));
-}
-
-void tst_Operations::enrollWaitsWhileFingerStays()
-{
-    WorkerHarness harness;
-    QVERIFY(harness.open());
-    SimControl::instance().setFinger(1);
-    harness.worker.fenrollfinger(7);
-    harness.worker.start();
-    // Far more cycles than the countdown allows: the run is still waiting.
-    QTRY_VERIFY_WITH_TIMEOUT(harness.calls().filter("VYRGetImage").size() > 45, 60000);
-    QVERIFY(harness.worker.busy());
-    harness.worker.stop();
-    QCoreApplication::sendPostedEvents();
-    const QStringList messages = harness.recorder.messages();
-    QCOMPARE(messages.mid(0, 4), QStringList({kImage, kFeature, kImage, kLift}));
-    QVERIFY(messages.filter("等待").isEmpty());
-    QCOMPARE(harness.calls().filter("VYRGenChar").size(), 1);
-}
-
-void tst_Operations::remove_data()
-{
-    QTest::addColumn<int>("id");
-    QTest::addColumn<bool>("refuse");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("list");
-    QTest::addColumn<int>("result");
-
-    QTest::newRow("stored ID") << 7 << false << "删除指纹[7] 成功"
-                               << "list:3" << 0;
-    QTest::newRow("refused") << 7 << true << "删除指纹[7] 失败"
-                             << "list:3,7" << 1;
-    QTest::newRow("empty ID") << 100 << false << "删除指纹[100] 成功"
-                              << "list:3,7" << 0;
-    QTest::newRow("outside the store") << 1500 << false << "删除指纹[1500] 失败"
-                                       << "list:3,7" << int(VYRSIM_ERR_BAD_ID);
-}
-
-void tst_Operations::remove()
-{
-    QFETCH(int, id);
-    QFETCH(bool, refuse);
-    QFETCH(QString, message);
-    QFETCH(QString, list);
-    QFETCH(int, result);
-    WorkerHarness harness;
-    SimControl::instance().store(3, 1);
-    SimControl::instance().store(7, 2);
-    QVERIFY(harness.open());
-    if (refuse)
-        SimControl::instance().fail("VYRDelChar", 1, 1, 1);
-    QVERIFY(harness.run(&SThread::fdelfinger, id));
-    QCOMPARE(harness.recorder.events,
-             QStringList({"enable:0", "msg:" + message, list, "enable:1"}));
-    QCOMPARE(
-        harness.calls().first(),
-        QStringLiteral("VYRDelChar(%1, -1, %2, 1) = %3").arg(harness.handle()).arg(id).arg(result));
-    QCOMPARE(harness.calls().size(), 5); // and the index, re-read in every case
-}
-
-void tst_Operations::search_data()
-{
-    QTest::addColumn<QVector<int>>("sensor");
-    QTest::addColumn<int>("failingFeatures");
-    QTest::addColumn<QStringList>("messages");
-
-    QTest::newRow("no match") << QVector<int> {2} << 0
-                              << QStringList {wait(19), wait(18), kImage, "搜索失败"};
-    QTest::newRow("timeout") << QVector<int> {0} << 0 << countdown(19, 0);
-
+    QTest::newRow("search, no match")
+        << int(OpSearch) << 0 << QVector<int> {2} << ""
+        << QStringList {wait(19), wait(18), kImage, "搜索失败"} << "" << 2;
+    QTest::newRow("search, timeout")
+        << int(OpSearch) << 0 << QVector<int> {0} << "" << countdown(19, 0) << "" << 0;
     // The finger stays while every feature fails: one attempt per cycle, the
     // countdown running on below 0 until the finger is lifted.
     QStringList failing {wait(19), wait(18), kImage, kNoFeature};
     for (int s = 17; s >= -5; --s)
         failing << wait(s) << kImage << kNoFeature;
-    failing << wait(-6);
-    QTest::newRow("features keep failing") << (repeat(1, 25) << 0) << -1 << failing;
-
-    QTest::newRow("failed feature in the last cycle")
-        << (repeat(0, 18) << 1 << 1 << 0) << -1
-        << (countdown(19, 0) << kImage << kNoFeature << wait(-1));
+    QTest::newRow("search, features keep failing")
+        << int(OpSearch) << 0 << (repeat(1, 25) << 0) << "VYRGenChar 1 -1" << (failing << wait(-6))
+        << "" << 24;
+    QTest::newRow("search, failed feature in the last cycle")
+        << int(OpSearch) << 0 << (repeat(0, 18) << 1 << 1 << 0) << "VYRGenChar 1 -1"
+        << (countdown(19, 0) << kImage << kNoFeature << wait(-1)) << "" << 1;
 }
 
-void tst_Operations::search()
+// With ID 3 holding finger 5: the status texts in order, the bitmap sent at
+// the end, and every module call one the operation may make, as many as due.
+void tst_Operations::operation()
 {
+    QFETCH(int, operation);
+    QFETCH(int, id);
     QFETCH(QVector<int>, sensor);
-    QFETCH(int, failingFeatures);
+    QFETCH(QString, fault);
     QFETCH(QStringList, messages);
+    QFETCH(QString, list);
+    QFETCH(int, moduleCalls);
     WorkerHarness harness;
-    SimControl::instance().store(7, 1);
+    SimControl::instance().store(3, 5);
     QVERIFY(harness.open());
     SimControl::instance().script(sensor);
-    if (failingFeatures)
-        SimControl::instance().fail("VYRGenChar", 1, failingFeatures, 1);
-    QVERIFY(harness.run(&SThread::fsearchfinger));
-    QCOMPARE(harness.recorder.messages(), messages);
-    const QStringList features = harness.calls().filter("VYRGenChar");
-    QCOMPARE(features.size(), messages.count(kImage));
-    for (const QString &call : features)
-        QVERIFY2(call.startsWith(QStringLiteral("VYRGenChar(%1, -1, 1)").arg(harness.handle())),
-                 qPrintable(call));
-    QVERIFY(harness.recorder.events.filter("list:").isEmpty());
+    if (!fault.isEmpty())
+        SimControl::instance().fail(qPrintable(fault.section(' ', 0, 0)),
+                                    fault.section(' ', 1, 1).toInt(),
+                                    fault.section(' ', 2, 2).toInt());
+    QVERIFY(harness.run(Operation(operation), id));
+    QCOMPARE(harness.messages(), messages);
+    QCOMPARE(harness.events.filter("list:"), list.isEmpty() ? QStringList() : QStringList {list});
+    if (!list.isEmpty())
+        QCOMPARE(harness.events.at(harness.events.size() - 2), list);
+    QCOMPARE(harness.events.first() + harness.events.last(), QString("enable:0enable:1"));
+    if (operation == OpCapture || operation == OpSearch)
+        QCOMPARE(harness.frames.size(), messages.filter("等待").size());
+
+    const QStringList calls = harness.calls();
+    const QStringList allowed = allowedCalls(operation, id);
+    for (const QString &call : calls)
+        QVERIFY2(allowed.contains(call.section(" = ", 0, 0)), qPrintable(call));
+    QCOMPARE(calls.filter(kNoImageCalls).size(), moduleCalls);
+    QCOMPARE(SimControl::instance().stored(7) > 0, list.contains("7"));
+}
+
+void tst_Operations::captureCallsEachCycle()
+{
+    WorkerHarness harness;
+    QVERIFY(harness.open());
+    SimControl::instance().setFinger(1);
+    QVERIFY(harness.run(OpCapture));
+    QCOMPARE(harness.events,
+             QStringList({"enable:0", "msg:" + wait(19), "frame", "msg:" + wait(18), "frame",
+                          "msg:" + kImage, "enable:1"}));
+    const QString get = QStringLiteral("VYRGetImage(h, -1) = 0");
+    const QString up = QStringLiteral("VYRUpImage(h, -1, fpimage, ptr) = 0");
+    QCOMPARE(harness.calls(), QStringList({get, up, get, up}));
+    // The frames are the module's pictures of the finger, not an empty buffer.
+    QVERIFY(harness.frames.at(1).count(char(0)) < 1000);
+}
+
+// The finger stays after the first feature: far more cycles than the
+// countdown allows, and the run still waits; lifted, the countdown starts.
+void tst_Operations::enrollWaitsWhileFingerStays()
+{
+    WorkerHarness harness;
+    QVERIFY(harness.open());
+    SimControl::instance().setFinger(1);
+    harness.start(OpEnroll);
+    QVERIFY(QTest::qWaitFor([&] { return harness.calls().filter("VYRGetImage").size() > 45; },
+                            kWaitMs));
+    QVERIFY(harness.worker.busy());
+    const QStringList messages = harness.messages();
+    QCOMPARE(messages.mid(0, 4), QStringList({kImage, kFeature, kImage, kLift}));
+    QVERIFY(messages.filter("等待").isEmpty());
+    QCOMPARE(harness.calls().filter("VYRGenChar").size(), 1);
+    SimControl::instance().setFinger(0);
+    QVERIFY(QTest::qWaitFor([&] { return settled(harness.worker); }, kWaitMs));
+    QCOMPARE(harness.messages().mid(harness.messages().size() - 20), countdown(19, 0));
 }
 
 void tst_Operations::searchMatchShowsIdThenScore()
@@ -297,45 +248,34 @@ void tst_Operations::searchMatchShowsIdThenScore()
     SimControl::instance().store(7, 1);
     QVERIFY(harness.open());
     SimControl::instance().setFinger(1);
-    QVERIFY(harness.run(&SThread::fsearchfinger));
-    const QStringList messages = harness.recorder.messages();
+    QVERIFY(harness.run(OpSearch));
+    const QStringList messages = harness.messages();
     QCOMPARE(messages.mid(0, 3), QStringList({wait(19), wait(18), kImage}));
     const QRegularExpressionMatch match
         = QRegularExpression("^搜索成功 ID:(\\d+) 得分:(\\d+)$").match(messages.value(3));
     QVERIFY2(match.hasMatch(), qPrintable(messages.value(3)));
     QCOMPARE(match.captured(1), QString("7"));
-    const int score = match.captured(2).toInt();
-    QVERIFY(score >= 50 && score < 300);
-    QCOMPARE(
-        harness.calls().filter("VYRSearch"),
-        QStringList(
-            {QStringLiteral("VYRSearch(%1, -1, 1, 0, 1000, ptr, ptr) = 0").arg(harness.handle())}));
+    QVERIFY(match.captured(2).toInt() >= 50 && match.captured(2).toInt() < 300);
 }
 
 void tst_Operations::indexQuery_data()
 {
     QTest::addColumn<QVector<int>>("stored");
     QTest::addColumn<int>("failingPage"); // -1: none
-    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QString>("list"); // empty: none sent
     QTest::addColumn<int>("pagesRead");
 
-    QTest::newRow("four zero pages")
-        << QVector<int> {} << -1
-        << QStringList {"enable:0", "alert:打开设备成功", "list:", "enable:1"} << 4;
-    QTest::newRow("first and last ID")
-        << QVector<int> {0, 1023} << -1
-        << QStringList {"enable:0", "alert:打开设备成功", "list:0,1023", "enable:1"} << 4;
-    QTest::newRow("first page fails")
-        << QVector<int> {5} << 0 << QStringList {"enable:0", "alert:打开设备成功", "enable:1"} << 1;
-    QTest::newRow("third page fails")
-        << QVector<int> {5} << 2 << QStringList {"enable:0", "alert:打开设备成功", "enable:1"} << 3;
+    QTest::newRow("four zero pages") << QVector<int> {} << -1 << "list:" << 4;
+    QTest::newRow("first and last ID") << QVector<int> {0, 1023} << -1 << "list:0,1023" << 4;
+    QTest::newRow("first page fails") << QVector<int> {5} << 0 << "" << 1;
+    QTest::newRow("third page fails") << QVector<int> {5} << 2 << "" << 3;
 }
 
 void tst_Operations::indexQuery()
 {
     QFETCH(QVector<int>, stored);
     QFETCH(int, failingPage);
-    QFETCH(QStringList, events);
+    QFETCH(QString, list);
     QFETCH(int, pagesRead);
     WorkerHarness harness;
     SimControl::instance().setCapacity(1024);
@@ -343,13 +283,14 @@ void tst_Operations::indexQuery()
         SimControl::instance().store(id, 1);
     if (failingPage >= 0)
         SimControl::instance().fail("VYRReadIndexTable", failingPage + 1, 1, 1);
-    QVERIFY(harness.run(&SThread::fopen));
-    QCOMPARE(harness.recorder.events, events);
-    const QStringList pages = harness.calls().filter("VYRReadIndexTable");
-    QCOMPARE(pages.size(), pagesRead);
-    for (int page = 0; page < pagesRead; ++page)
-        QVERIFY(pages.at(page).contains(
-            QStringLiteral(", %1, UserContent+%2)").arg(page).arg(32 * page)));
+    QVERIFY(harness.run(OpOpen));
+    QStringList events {"enable:0", "alert:打开设备成功", list, "enable:1"};
+    events.removeAll(QString());
+    QCOMPARE(harness.events, events);
+    QStringList pages = harness.indexCalls().mid(0, pagesRead);
+    if (failingPage >= 0)
+        pages.last().replace("= 0", "= 1");
+    QCOMPARE(harness.calls().filter("VYRReadIndexTable"), pages);
 }
 
 QTEST_GUILESS_MAIN(tst_Operations)

@@ -1,29 +1,34 @@
-// The worker's run frame, open and close: the reports of each path in
-// their order, the module calls with their arguments, the hand-over of
-// frames under pressure, and stopping a run under way.
+// The worker's run frame: open and close, the guard of a closed device and
+// of missing entry points, each with its reports in order and its module
+// calls; and frames handed over whole and in order.
 
-#include "devicestate.h"
-#include "handover.h"
+#include "modulelib.h"
 #include "simcontrol.h"
 #include "vyrsim.h"
 #include "workerharness.h"
 
 #include <QtTest>
 
-#include <thread>
-
 namespace {
 
-QString h(const WorkerHarness &harness)
-{
-    return QString::number(harness.handle());
-}
+const QStringList kOpen {"VYR_SETPATH(2, 1) = 0", "VYROpenDeviceEx(hHandle, 2, null, 2, 0) = 0"};
+const QStringList kNotOpen {"enable:0", "msg:请先打开设备", "enable:1"};
 
-using Setter = void (SThread::*)();
+// Clears one entry point, as a library that lacks it leaves it.
+#define ENTRY(name)                                                                                \
+    {                                                                                              \
+        QStringLiteral(#name), [] {                                                                \
+            name = nullptr;                                                                        \
+        }                                                                                          \
+    }
+const QMap<QString, void (*)()> kClear {
+    ENTRY(VYR_SETPATH), ENTRY(VYROpenDeviceEx), ENTRY(VYRCloseDeviceEx),  ENTRY(VYRGetImage),
+    ENTRY(VYRUpImage),  ENTRY(VYRGenChar),      ENTRY(VYRRegModule),      ENTRY(VYRStoreChar),
+    ENTRY(VYRDelChar),  ENTRY(VYRSearch),       ENTRY(VYRReadIndexTable),
+};
+#undef ENTRY
 
 } // namespace
-
-Q_DECLARE_METATYPE(Setter)
 
 class tst_Worker : public QObject
 {
@@ -32,18 +37,12 @@ class tst_Worker : public QObject
 private slots:
     void initTestCase();
 
-    void openSucceeds();
-    void openFailsOnClosedDevice();
-    void openFailsOnOpenDevice();
-    void openTwice();
-    void closeOpenDevice();
-    void closeReportsFailure();
-    void commandsNeedOpenDevice_data();
-    void commandsNeedOpenDevice();
+    void runFrame_data();
+    void runFrame();
+    void missingEntryPoint_data();
+    void missingEntryPoint();
 
     void framesArriveWholeAndInOrder();
-    void workerWaitsForSlowWindow();
-    void stopEndsRunAtNextTurn();
 };
 
 void tst_Worker::initTestCase()
@@ -51,179 +50,115 @@ void tst_Worker::initTestCase()
     QVERIFY2(SimControl::instance().loaded(), "the simulated module beside the test");
 }
 
-void tst_Worker::openSucceeds()
+void tst_Worker::runFrame_data()
 {
+    QTest::addColumn<bool>("openFirst");
+    QTest::addColumn<QString>("fault"); // "entry code", or empty
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<bool>("openAfter");
+
+    const QStringList opened {"enable:0", "alert:打开设备成功", "list:3", "enable:1"};
+    QTest::newRow("open") << false << "" << int(OpOpen) << opened
+                          << kOpen + WorkerHarness().indexCalls() << true;
+    QTest::newRow("open again") << true << "" << int(OpOpen) << opened
+                                << kOpen + WorkerHarness().indexCalls() << true;
+    QTest::newRow("open, no module")
+        << false << "detach" << int(OpOpen)
+        << QStringList {"enable:0", "list:", "alert:打开设备失败", "msg:请先打开设备", "enable:1"}
+        << QStringList {kOpen[0], "VYROpenDeviceEx(hHandle, 2, null, 2, 0) = -1"} << false;
+    // A failed second open empties the list, yet the device stays open.
+    QTest::newRow("second open fails")
+        << true << "VYROpenDeviceEx 4" << int(OpOpen)
+        << QStringList {"enable:0", "list:", "alert:打开设备失败", "enable:1"}
+        << QStringList {kOpen[0], "VYROpenDeviceEx(hHandle, 2, null, 2, 0) = 4"} << true;
+    QTest::newRow("close") << true << "" << int(OpClose)
+                           << QStringList {"enable:0", "alert:关闭设备成功", "list:", "enable:1"}
+                           << QStringList {"VYRCloseDeviceEx(h) = 0"} << false;
+    // A failed close says so; the device counts as closed all the same.
+    QTest::newRow("close fails") << true << "VYRCloseDeviceEx 8" << int(OpClose)
+                                 << QStringList {"enable:0", "alert:关闭设备失败",
+                                                 "list:", "enable:1"}
+                                 << QStringList {"VYRCloseDeviceEx(h) = 8"} << false;
+    const char *names[] = {"", "", "close", "capture", "enroll", "delete", "search"};
+    for (int op = OpClose; op <= OpSearch; ++op)
+        QTest::addRow("%s, device closed", names[op])
+            << false << "" << op << kNotOpen << QStringList() << false;
+}
+
+void tst_Worker::runFrame()
+{
+    QFETCH(bool, openFirst);
+    QFETCH(QString, fault);
+    QFETCH(int, operation);
+    QFETCH(QStringList, events);
+    QFETCH(QStringList, calls);
+    QFETCH(bool, openAfter);
     WorkerHarness harness;
-    SimControl::instance().store(3, 1);
-    QVERIFY(harness.run(&SThread::fopen));
-    QCOMPARE(harness.recorder.events,
-             QStringList({"enable:0", "alert:打开设备成功", "list:3", "enable:1"}));
-    QStringList expected {"VYR_SETPATH(2, 1) = 0", "VYROpenDeviceEx(hHandle, 2, null, 2, 0) = 0"};
-    expected << harness.indexCalls();
-    QCOMPARE(harness.calls(), expected);
-    QVERIFY(isopenok);
+    SimControl &module = SimControl::instance();
+    module.store(3, 1);
+    module.setFinger(1);
+    QVERIFY(!openFirst || harness.open());
+    if (fault == "detach")
+        module.setAttached(false);
+    else if (!fault.isEmpty())
+        module.fail(qPrintable(fault.section(' ', 0, 0)), 1, 1, fault.section(' ', 1).toInt());
+    QVERIFY(harness.run(Operation(operation)));
+    QCOMPARE(harness.events, events);
+    QCOMPARE(harness.calls(), calls);
+    QCOMPARE(isopenok, openAfter);
     QCOMPARE(m_option.load(), int(OpIdle));
 }
 
-void tst_Worker::openFailsOnClosedDevice()
+void tst_Worker::missingEntryPoint_data()
 {
-    WorkerHarness harness;
-    SimControl::instance().setAttached(false);
-    QVERIFY(harness.run(&SThread::fopen));
-    QCOMPARE(
-        harness.recorder.events,
-        QStringList({"enable:0", "list:", "alert:打开设备失败", "msg:请先打开设备", "enable:1"}));
-    QCOMPARE(
-        harness.calls(),
-        QStringList({"VYR_SETPATH(2, 1) = 0", "VYROpenDeviceEx(hHandle, 2, null, 2, 0) = -1"}));
-    QVERIFY(!isopenok);
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<QString>("entry");
+    const QList<QPair<Operation, QStringList>> needs = {
+        {OpOpen, {"VYR_SETPATH", "VYROpenDeviceEx", "VYRReadIndexTable"}},
+        {OpClose, {"VYRCloseDeviceEx"}},
+        {OpCapture, {"VYRGetImage", "VYRUpImage"}},
+        {OpEnroll,
+         {"VYRGetImage", "VYRUpImage", "VYRGenChar", "VYRRegModule", "VYRStoreChar",
+          "VYRReadIndexTable"}},
+        {OpDelete, {"VYRDelChar", "VYRReadIndexTable"}},
+        {OpSearch, {"VYRGetImage", "VYRUpImage", "VYRGenChar", "VYRSearch"}},
+    };
+    for (const auto &[operation, entries] : needs)
+        for (const QString &entry : entries)
+            QTest::addRow("operation %d without %s", operation, qPrintable(entry))
+                << int(operation) << entry;
 }
 
-void tst_Worker::openFailsOnOpenDevice()
+// The library lacks one entry point that the operation calls: the run says
+// which, and calls nothing at all. The next harness binds it again.
+void tst_Worker::missingEntryPoint()
 {
+    QFETCH(int, operation);
+    QFETCH(QString, entry);
     WorkerHarness harness;
-    SimControl::instance().store(3, 1);
-    QVERIFY(harness.open());
-    SimControl::instance().fail("VYROpenDeviceEx", 1, 1, 4);
-    QVERIFY(harness.run(&SThread::fopen));
-    QCOMPARE(harness.recorder.events,
-             QStringList({"enable:0", "list:", "alert:打开设备失败", "enable:1"}));
-    QVERIFY(isopenok); // a failed second open leaves the device open
-    harness.forget();
-    SimControl::instance().setFinger(1);
-    QVERIFY(harness.run(&SThread::fviewfinger));
-    QVERIFY(harness.recorder.messages().contains("获取图像成功"));
-}
-
-void tst_Worker::openTwice()
-{
-    WorkerHarness harness;
-    QVERIFY(harness.open());
-    const int first = harness.handle();
-    QVERIFY(harness.run(&SThread::fopen));
-    QCOMPARE(harness.recorder.events,
-             QStringList({"enable:0", "alert:打开设备成功", "list:", "enable:1"}));
-    QStringList expected {"VYR_SETPATH(2, 1) = 0", "VYROpenDeviceEx(hHandle, 2, null, 2, 0) = 0"};
-    expected << harness.indexCalls();
-    QCOMPARE(harness.calls(), expected);
-    QVERIFY(harness.handle() != first);
-}
-
-void tst_Worker::closeOpenDevice()
-{
-    WorkerHarness harness;
-    SimControl::instance().store(3, 1);
-    QVERIFY(harness.open());
-    QVERIFY(harness.run(&SThread::fclose));
-    QCOMPARE(harness.recorder.events,
-             QStringList({"enable:0", "alert:关闭设备成功", "list:", "enable:1"}));
-    QCOMPARE(harness.calls(), QStringList({"VYRCloseDeviceEx(" + h(harness) + ") = 0"}));
-    QVERIFY(!isopenok);
-}
-
-void tst_Worker::closeReportsFailure()
-{
-    WorkerHarness harness;
-    QVERIFY(harness.open());
-    SimControl::instance().fail("VYRCloseDeviceEx", 1, 1, 8);
-    QVERIFY(harness.run(&SThread::fclose));
-    QCOMPARE(harness.recorder.events,
-             QStringList({"enable:0", "alert:关闭设备失败", "list:", "enable:1"}));
-    QVERIFY(!isopenok); // counts as closed all the same
-    harness.forget();
-    QVERIFY(harness.run(&SThread::fviewfinger));
-    QCOMPARE(harness.recorder.events, QStringList({"enable:0", "msg:请先打开设备", "enable:1"}));
-}
-
-void tst_Worker::commandsNeedOpenDevice_data()
-{
-    QTest::addColumn<Setter>("setter");
-    QTest::newRow("close") << Setter(&SThread::fclose);
-    QTest::newRow("capture") << Setter(&SThread::fviewfinger);
-    QTest::newRow("search") << Setter(&SThread::fsearchfinger);
-    QTest::newRow("enroll") << Setter(nullptr);
-    QTest::newRow("delete") << Setter(nullptr);
-}
-
-void tst_Worker::commandsNeedOpenDevice()
-{
-    QFETCH(Setter, setter);
-    WorkerHarness harness;
-    SimControl::instance().setFinger(1);
-    if (setter)
-        QVERIFY(harness.run(setter));
-    else if (QByteArray(QTest::currentDataTag()) == "enroll")
-        QVERIFY(harness.run(&SThread::fenrollfinger, 5));
-    else
-        QVERIFY(harness.run(&SThread::fdelfinger, 5));
-    QCOMPARE(harness.recorder.events, QStringList({"enable:0", "msg:请先打开设备", "enable:1"}));
+    SimControl::instance().script({1, 1, 0, 1, 1}); // far enough for every call of every operation
+    QVERIFY(operation == OpOpen || harness.open());
+    kClear.value(entry)();
+    QVERIFY(harness.run(Operation(operation)));
+    QCOMPARE(harness.events, QStringList({"enable:0", "msg:动态库缺少接口 " + entry, "enable:1"}));
     QCOMPARE(harness.calls(), QStringList());
     QCOMPARE(m_option.load(), int(OpIdle));
 }
 
-// Right after each frame report the worker's buffer is scribbled over, as
-// the next upload would do. What the receiver gets must still be the frame
-// as it was reported: whole, and each one in turn.
+// The harness scribbles over fpimage right after each frame report; what
+// the receiver gets must still be each frame as it was, whole, in turn.
 void tst_Worker::framesArriveWholeAndInOrder()
 {
     WorkerHarness harness;
     QVERIFY(harness.open());
     SimControl::instance().setFrameMode(VYRSIM_FRAMES_COUNTER);
-    QObject::connect(
-        &harness.worker, &SThread::SShowfinger, &harness.worker,
-        [](unsigned char *, int, int) { memset(fpimage, 0xee, sizeof fpimage); },
-        Qt::DirectConnection);
-    for (int run = 0; run < 5; ++run) // 100 frames, no finger: 20 per run
-        QVERIFY(harness.run(&SThread::fviewfinger));
-    QCOMPARE(harness.recorder.frames.size(), 100);
-    for (int i = 0; i < 100; ++i) {
-        const QByteArray &frame = harness.recorder.frames.at(i);
-        QCOMPARE(frame.size(), 256 * 288);
-        QCOMPARE(frame, QByteArray(256 * 288, char((i + 1) & 0xff)));
-    }
-}
-
-void tst_Worker::workerWaitsForSlowWindow()
-{
-    WorkerHarness harness;
-    QVERIFY(harness.open());
-    SimControl::instance().setFrameMode(VYRSIM_FRAMES_COUNTER);
-    harness.worker.fviewfinger();
-    harness.worker.start();
-    // The window takes nothing meanwhile: the worker must stop at the bound
-    // rather than run ahead through its 20 frames.
-    while (HandOver::instance().inFlight() < HandOver::kSlots)
-        std::this_thread::yield();
-    QVERIFY(harness.worker.busy());
-    QVERIFY(HandOver::instance().slotCount() <= HandOver::kSlots);
-    QTRY_VERIFY_WITH_TIMEOUT(!harness.worker.busy(), 60000);
-    QCoreApplication::sendPostedEvents();
-    QCOMPARE(harness.recorder.frames.size(), 20);
-    for (int i = 0; i < 20; ++i)
-        QCOMPARE(int(uchar(harness.recorder.frames.at(i).at(0))), i + 1);
-    QVERIFY(HandOver::instance().slotCount() <= HandOver::kSlots);
-}
-
-void tst_Worker::stopEndsRunAtNextTurn()
-{
-    WorkerHarness harness;
-    QVERIFY(harness.open());
-    SimControl::instance().gate("VYRGetImage", true);
-    harness.worker.fviewfinger();
-    harness.worker.start();
-    QTRY_COMPARE_WITH_TIMEOUT(SimControl::instance().gateWaiting(), 1, 60000);
-    std::thread operatorHand([] {
-        // Let the request in front of the gate through once stop() has begun.
-        while (m_option.load() != OpIdle)
-            std::this_thread::yield();
-        SimControl::instance().gate("VYRGetImage", false);
-    });
-    harness.worker.stop();
-    operatorHand.join();
-    QVERIFY(!harness.worker.isRunning());
-    const QStringList calls = harness.calls();
-    QCOMPARE(calls.filter("VYRGetImage").size(), 1); // no second cycle
-    QCOMPARE(m_option.load(), int(OpIdle));
+    for (int run = 0; run < 5; ++run) // 100 frames, no finger: 20 a run
+        QVERIFY(harness.run(OpCapture));
+    QCOMPARE(harness.frames.size(), 100);
+    for (int i = 0; i < 100; ++i)
+        QCOMPARE(harness.frames.at(i), QByteArray(256 * 288, char(i + 1)));
 }
 
 QTEST_GUILESS_MAIN(tst_Worker)

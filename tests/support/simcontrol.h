@@ -1,40 +1,61 @@
 #ifndef SIMCONTROL_H
 #define SIMCONTROL_H
 
+#include "vyrsim.h"
+
 #include <QLibrary>
 #include <QMap>
-#include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <initializer_list>
 
 // The control calls of the simulated module, resolved from the very library
-// file the worker loads (lib/ beside the test executable), so that the test
-// steers the module the worker talks to.
+// file the worker loads (lib/ beside the executable), so that a test steers
+// the module the worker talks to.
+#define VYRSIM_CALL(name, ...)                                                                     \
+    reinterpret_cast<decltype(&::name)>(m_library.resolve(#name))(__VA_ARGS__)
+
 class SimControl
 {
 public:
-    static SimControl &instance();
+    static SimControl &instance()
+    {
+        static SimControl control;
+        return control;
+    }
 
     bool loaded() const { return m_loaded; }
 
-    void reset();
-    void setAttached(bool attached);
-    void setCapacity(int ids);
-    void setFrameMode(int mode);
-    void setFinger(int finger);
-    void script(std::initializer_list<int> fingers);
-    void script(const QVector<int> &fingers);
-    int store(int id, int finger);
-    int stored(int id);
-    bool fail(const char *entry, int first, int count, int code = 1);
-    bool gate(const char *entry, bool closed);
-    int gateWaiting();
+    void reset() { VYRSIM_CALL(vyrsim_reset); }
+    void setAttached(bool attached) { VYRSIM_CALL(vyrsim_set_attached, attached ? 1 : 0); }
+    void setCapacity(int ids) { VYRSIM_CALL(vyrsim_set_capacity, ids); }
+    void setFrameMode(int mode) { VYRSIM_CALL(vyrsim_set_frame_mode, mode); }
+    void setFinger(int finger) { VYRSIM_CALL(vyrsim_set_finger, finger); }
+    void script(std::initializer_list<int> fingers)
+    {
+        VYRSIM_CALL(vyrsim_script, fingers.begin(), int(fingers.size()));
+    }
+    void script(const QVector<int> &fingers)
+    {
+        VYRSIM_CALL(vyrsim_script, fingers.constData(), fingers.size());
+    }
+    int store(int id, int finger) { return VYRSIM_CALL(vyrsim_store, id, finger); }
+    int stored(int id) { return VYRSIM_CALL(vyrsim_stored, id); }
+    bool fail(const char *entry, int first, int count, int code = 1)
+    {
+        return VYRSIM_CALL(vyrsim_fail, entry, first, count, code) == 0;
+    }
+    bool gate(const char *entry, bool closed)
+    {
+        return VYRSIM_CALL(vyrsim_gate, entry, closed ? 1 : 0) == 0;
+    }
+    int gateWaiting() { return VYRSIM_CALL(vyrsim_gate_waiting); }
 
     // The call log, with the addresses in `names` written as those names and
     // any other non-null address as "ptr".
     QStringList calls(const QMap<const void *, QString> &names = {});
-    void clearCalls();
+    void clearCalls() { VYRSIM_CALL(vyrsim_log_clear); }
 
 private:
     SimControl();

@@ -1,11 +1,13 @@
 #include "workerharness.h"
 
-#include "devicestate.h"
 #include "handover.h"
 #include "simcontrol.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QTest>
+
+#include <cstring>
 
 void resetModuleAndDevice()
 {
@@ -24,40 +26,97 @@ bool settled(SThread &worker)
     return true;
 }
 
+QString idsOf(const unsigned char *bits)
+{
+    QStringList ids;
+    for (int id = 0; id < kIndexBytes * 8; ++id) {
+        if (bits[id / 8] & (1 << (id % 8)))
+            ids << QString::number(id);
+    }
+    return ids.join(QLatin1Char(','));
+}
+
 WorkerHarness::WorkerHarness()
-    : recorder(&worker)
 {
     resetModuleAndDevice();
+    const auto note = [this](const QString &event) {
+        events << event;
+    };
+    QObject::connect(&worker, &SThread::SShowMsg, &m_receiver,
+                     [=](const QString &msg) { note("msg:" + msg); });
+    QObject::connect(&worker, &SThread::SShowAlert, &m_receiver,
+                     [=](const QString &msg) { note("alert:" + msg); });
+    QObject::connect(&worker, &SThread::SEnable_btn, &m_receiver,
+                     [=](bool on) { note(QStringLiteral("enable:%1").arg(on ? 1 : 0)); });
+    QObject::connect(&worker, &SThread::SShowfinger, &m_receiver,
+                     [this](unsigned char *data, int w, int h) {
+                         const HandOver::Receipt receipt(data);
+                         events << QStringLiteral("frame");
+                         frames << QByteArray(reinterpret_cast<const char *>(data), w * h);
+                     });
+    QObject::connect(&worker, &SThread::SShowFinglist, &m_receiver, [=](unsigned char *bits) {
+        const HandOver::Receipt receipt(bits);
+        note("list:" + idsOf(bits));
+    });
+    // Direct: on the worker thread, right after each report.
+    QObject::connect(
+        &worker, &SThread::SShowfinger, &worker,
+        [](unsigned char *, int, int) { std::memset(fpimage, 0xee, sizeof fpimage); },
+        Qt::DirectConnection);
+    QObject::connect(
+        &worker, &SThread::SShowFinglist, &worker,
+        [](unsigned char *) { std::memset(UserContent, 0xff, sizeof UserContent); },
+        Qt::DirectConnection);
 }
 
 WorkerHarness::~WorkerHarness()
 {
+    m_option = OpIdle; // a run under way ends at its next turn, even should stop() not end it
     worker.stop();
     QCoreApplication::sendPostedEvents();
     HandOver::instance().discardAll();
 }
 
-bool WorkerHarness::run(void (SThread::*setter)())
+QStringList WorkerHarness::messages() const
 {
-    (worker.*setter)();
-    return finish();
+    return events.filter(QRegularExpression("^msg:"))
+        .replaceInStrings(QRegularExpression("^msg:"), "");
 }
 
-bool WorkerHarness::run(void (SThread::*setter)(int), int id)
+void WorkerHarness::start(Operation operation, int id)
 {
-    (worker.*setter)(id);
-    return finish();
-}
-
-bool WorkerHarness::finish()
-{
+    switch (operation) {
+    case OpOpen:
+        worker.fopen();
+        break;
+    case OpClose:
+        worker.fclose();
+        break;
+    case OpCapture:
+        worker.fviewfinger();
+        break;
+    case OpEnroll:
+        worker.fenrollfinger(id);
+        break;
+    case OpDelete:
+        worker.fdelfinger(id);
+        break;
+    default:
+        worker.fsearchfinger();
+        break;
+    }
     worker.start(QThread::InheritPriority);
-    return QTest::qWaitFor([this] { return settled(worker); }, 60000);
+}
+
+bool WorkerHarness::run(Operation operation, int id)
+{
+    start(operation, id);
+    return QTest::qWaitFor([this] { return settled(worker); }, kWaitMs);
 }
 
 bool WorkerHarness::open()
 {
-    if (!run(&SThread::fopen) || !isopenok)
+    if (!run(OpOpen) || !isopenok)
         return false;
     forget();
     return true;
@@ -65,7 +124,8 @@ bool WorkerHarness::open()
 
 void WorkerHarness::forget()
 {
-    recorder.clear();
+    events.clear();
+    frames.clear();
     SimControl::instance().clearCalls();
 }
 
@@ -74,21 +134,17 @@ QStringList WorkerHarness::calls() const
     QMap<const void *, QString> names {{fpimage, "fpimage"}, {hHandle, "hHandle"}};
     for (int page = 0; page < 4; ++page)
         names.insert(UserContent + 32 * page, QStringLiteral("UserContent+%1").arg(32 * page));
-    return SimControl::instance().calls(names);
+    // The handle is the first argument of every call after open.
+    const QRegularExpression handle(QStringLiteral("\\(%1([,)])").arg(hHandle[0]));
+    return SimControl::instance().calls(names).replaceInStrings(handle, "(h\\1");
 }
 
 QStringList WorkerHarness::indexCalls() const
 {
     QStringList expected;
     for (int page = 0; page < 4; ++page)
-        expected << QStringLiteral("VYRReadIndexTable(%1, -1, %2, UserContent+%3) = 0")
-                        .arg(handle())
+        expected << QStringLiteral("VYRReadIndexTable(h, -1, %1, UserContent+%2) = 0")
                         .arg(page)
                         .arg(32 * page);
     return expected;
-}
-
-int WorkerHarness::handle() const
-{
-    return hHandle[0];
 }
