@@ -1,6 +1,6 @@
 // The simulated module judges the image on its sensor: presses of one
 // finger match and of different fingers do not, poor frames are refused,
-// and placed images are centred.
+// placed images are centred, and templates survive their byte form.
 
 #include "vyr_api.h"
 #include "vyrsim.h"
@@ -32,6 +32,8 @@ private slots:
     void qualityGate();
     void placedImageIsCentred_data();
     void placedImageIsCentred();
+    void templateBytes_data();
+    void templateBytes();
 
 private:
     // Takes one image, makes a feature of it in the buffer; returns GenChar's code.
@@ -166,6 +168,48 @@ void tst_Matching::placedImageIsCentred()
     }
     vyrsim_set_finger(0);
     QCOMPARE(VYRGetImage(m_h, kAddr), int(VYRSIM_ERR_NO_FINGER)); // and is lifted
+    // Nothing is placed from a null image or a side outside 1..4096.
+    for (auto [w, h] : {std::pair(0, 10), std::pair(4097, 1), std::pair(1, -1)})
+        QCOMPARE(vyrsim_place_image(image.data(), w, h), int(VYRSIM_ERR_BAD_ARGUMENT));
+    QCOMPARE(vyrsim_place_image(nullptr, 10, 10), int(VYRSIM_ERR_BAD_ARGUMENT));
+    QCOMPARE(VYRGetImage(m_h, kAddr), int(VYRSIM_ERR_NO_FINGER));
+}
+
+void tst_Matching::templateBytes_data()
+{
+    QTest::addColumn<int>("flip"); // byte to damage, -1 none
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("result");
+    QTest::newRow("round trip") << -1 << 512 << 0;
+    QTest::newRow("header byte flipped") << 3 << 512 << int(VYRSIM_ERR_TEMPLATE);
+    QTest::newRow("minutia byte flipped") << 40 << 512 << int(VYRSIM_ERR_TEMPLATE);
+    QTest::newRow("short block") << -1 << 500 << int(VYRSIM_ERR_TEMPLATE);
+}
+
+// A template that goes out as bytes and comes back matches as before; a
+// damaged or short block is refused.
+void tst_Matching::templateBytes()
+{
+    QFETCH(int, flip);
+    QFETCH(int, length);
+    QFETCH(int, result);
+    const int script[] = {4, 0, 4};
+    vyrsim_script(script, 3);
+    QCOMPARE(feature(0), 0);
+    VYRGetImage(m_h, kAddr);
+    QCOMPARE(feature(1), 0);
+    int before = 0;
+    QCOMPARE(VYRMatch(m_h, kAddr, &before), 0);
+    unsigned char bytes[512];
+    int size = 0;
+    QCOMPARE(VYRUpChar(m_h, kAddr, 1, bytes, &size), 0);
+    QCOMPARE(size, 512);
+    if (flip >= 0)
+        bytes[flip] ^= 0x10;
+    QCOMPARE(VYRDownChar(m_h, kAddr, 1, bytes, length), result);
+    int after = 0;
+    QCOMPARE(VYRMatch(m_h, kAddr, &after), 0);
+    QCOMPARE(after, before); // a refused block left the buffer as it was
 }
 
 QTEST_GUILESS_MAIN(tst_Matching)
