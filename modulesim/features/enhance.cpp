@@ -6,7 +6,7 @@
 
 #include "ridgeperiod.h"
 
-#include "fastatan2.h"
+#include "angles.h"
 
 #include <algorithm>
 #include <array>
@@ -24,7 +24,6 @@ constexpr int kAcrossTaps = 8;
 constexpr int kMargin = std::max(kAlongTaps, kAcrossTaps) + 1;
 constexpr int kPeriodSteps = 4; // per pixel of period
 constexpr int kPeriods = int((kMaxPeriod - kMinPeriod) * kPeriodSteps) + 1;
-constexpr float kPi = 3.14159265f;
 
 struct Taps
 {
@@ -80,24 +79,12 @@ struct Taps
 std::vector<std::uint8_t> pixelDirections(const OrientationField &field, int w, int h)
 {
     std::vector<std::uint8_t> directions(std::size_t(w) * std::size_t(h));
-    const int cols = field.dirX.cols;
-    const int rows = field.dirX.rows;
     for (int y = 0; y < h; ++y) {
-        const float gy = std::clamp((y + 0.5f) / kBlock - 0.5f, 0.0f, float(rows - 1));
-        const int r0 = int(gy);
-        const int r1 = std::min(r0 + 1, rows - 1);
-        const float fy = gy - r0;
         for (int x = 0; x < w; ++x) {
-            const float gx = std::clamp((x + 0.5f) / kBlock - 0.5f, 0.0f, float(cols - 1));
-            const int c0 = int(gx);
-            const int c1 = std::min(c0 + 1, cols - 1);
-            const float fx = gx - c0;
-            auto lerp = [&](const Grid<float> &g) {
-                const float top = g.at(c0, r0) + (g.at(c1, r0) - g.at(c0, r0)) * fx;
-                const float bottom = g.at(c0, r1) + (g.at(c1, r1) - g.at(c0, r1)) * fx;
-                return top + (bottom - top) * fy;
-            };
-            float angle = 0.5f * fastAtan2(lerp(field.dirY), lerp(field.dirX));
+            float vx = 0;
+            float vy = 0;
+            field.vectorAt(x + 0.5f, y + 0.5f, vx, vy);
+            float angle = 0.5f * fastAtan2(vy, vx);
             if (angle < 0)
                 angle += kPi;
             directions[std::size_t(y) * std::size_t(w) + std::size_t(x)]

@@ -2,6 +2,7 @@
 
 #include "extractor.h"
 
+#include "angles.h"
 #include "enhance.h"
 #include "ridgeperiod.h"
 #include "segmentation.h"
@@ -15,7 +16,6 @@ namespace vyrsim {
 
 namespace {
 
-constexpr float kPi = 3.14159265f;
 constexpr float kUsableQuality = 0.3f;
 constexpr float kReliableQuality = 0.3f;
 constexpr int kMinBlob = 16; // pixels: smaller ridge specks and valley pores go

@@ -3,6 +3,7 @@
 
 #include "minutiae.h"
 
+#include "angles.h"
 #include "skeleton.h"
 
 #include <algorithm>
@@ -12,7 +13,6 @@ namespace vyrsim {
 
 namespace {
 
-constexpr float kPi = 3.14159265f;
 constexpr int kDirectionTrace = 12; // pixels followed to find a direction
 constexpr float kFieldAgreement = 0.6f; // radians; beyond it the ridge's own course wins
 constexpr float kShortRidge = 0.8f; // periods: shorter links between minutiae are artefacts
@@ -20,16 +20,10 @@ constexpr float kBreakReach = 2.0f; // periods: endings facing across a shorter 
 constexpr float kMinQuality = 0.1f; // block quality below which minutiae are not believed
 constexpr int kCrowd = 2; // neighbours within a period that make a minutia noise
 
-float wrapAngle(float a)
-{
-    a = std::fmod(a, 2 * kPi);
-    return a < 0 ? a + 2 * kPi : a;
-}
-
+// How far apart two angles of any size are, 0 to pi.
 float angleBetween(float a, float b)
 {
-    const float d = std::fabs(wrapAngle(a - b));
-    return std::min(d, 2 * kPi - d);
+    return angleDifference(wrapAngle(a), wrapAngle(b));
 }
 
 struct Trace

@@ -2,14 +2,14 @@
 
 #include "orientation.h"
 
+#include "angles.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace vyrsim {
 
 namespace {
-
-constexpr float kPi = 3.14159265f;
 
 // Sums of a block's own 8 x 8 pixels, before the 3 x 3 block window.
 struct Moments
@@ -140,7 +140,7 @@ float OrientationField::blockAngle(int c, int r) const
     return angle < 0 ? angle + kPi : angle;
 }
 
-float OrientationField::angleAt(float x, float y) const
+void OrientationField::vectorAt(float x, float y, float &vx, float &vy) const
 {
     // Block centres sit at (c + 0.5) * kBlock.
     const float gx = std::clamp(x / kBlock - 0.5f, 0.0f, float(dirX.cols - 1));
@@ -156,7 +156,16 @@ float OrientationField::angleAt(float x, float y) const
         const float bottom = g.at(c0, r1) + (g.at(c1, r1) - g.at(c0, r1)) * fx;
         return top + (bottom - top) * fy;
     };
-    float angle = 0.5f * std::atan2(lerp(dirY), lerp(dirX));
+    vx = lerp(dirX);
+    vy = lerp(dirY);
+}
+
+float OrientationField::angleAt(float x, float y) const
+{
+    float vx = 0;
+    float vy = 0;
+    vectorAt(x, y, vx, vy);
+    float angle = 0.5f * std::atan2(vy, vx);
     return angle < 0 ? angle + kPi : angle;
 }
 

@@ -30,6 +30,8 @@ struct OrientationField
     // Ridge angle in [0, pi) at a block, and interpolated at a pixel.
     float blockAngle(int c, int r) const;
     float angleAt(float x, float y) const;
+    // The doubled-angle vector interpolated at a pixel, not normalised.
+    void vectorAt(float x, float y, float &vx, float &vy) const;
 };
 
 // Smooths the raw block directions over the foreground, each block weighed

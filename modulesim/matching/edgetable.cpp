@@ -1,6 +1,6 @@
 #include "edgetable.h"
 
-#include "fastatan2.h"
+#include "angles.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,15 +10,6 @@ namespace vyrsim {
 namespace {
 
 constexpr int kNeighbours = 8;
-constexpr float kPi = 3.14159265f;
-constexpr float kTwoPi = 2 * kPi;
-
-// Any angle within a turn of [0, 2 pi) into it, without a branch.
-float wrap(float a)
-{
-    a = a < 0 ? a + kTwoPi : a;
-    return a >= kTwoPi ? a - kTwoPi : a;
-}
 
 } // namespace
 
@@ -77,10 +68,10 @@ EdgeTable EdgeTable::build(const Template &t)
         for (int e = 0; e < kept; ++e) {
             const int j = nearest[e].second;
             const MatchMinutia &mb = table.minutiae[std::size_t(j)];
-            const float direction = wrap(fastAtan2(mb.y - ma.y, mb.x - ma.x));
+            const float direction = wrapTurn(fastAtan2(mb.y - ma.y, mb.x - ma.x));
             table.edges[std::size_t(i) * kNeighbours + std::size_t(e)]
                 = {std::uint16_t(i), std::uint16_t(j), std::sqrt(float(nearest[e].first)),
-                   wrap(direction - ma.angle), wrap(direction - mb.angle)};
+                   wrapTurn(direction - ma.angle), wrapTurn(direction - mb.angle)};
         }
     }
     // Minutiae were visited out of order; close up the rows in index order.

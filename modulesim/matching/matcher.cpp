@@ -1,14 +1,13 @@
 #include "matcher.h"
 
+#include "angles.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace vyrsim {
 
 namespace {
-
-constexpr float kTwoPi = 6.28318531f;
-constexpr float kPi = 3.14159265f;
 
 // How far two edges may differ and still be the same edge of one finger.
 constexpr float kLengthSlack = 3.0f; // pixels
@@ -27,12 +26,6 @@ constexpr int kMinVotes = 2; // edges that must agree before a pair is a root
 float lengthSlack(float length)
 {
     return kLengthSlack + kLengthRatio * length;
-}
-
-float angleDifference(float a, float b)
-{
-    const float d = std::fabs(a - b);
-    return d > kPi ? kTwoPi - d : d;
 }
 
 int lengthBin(float length)

@@ -1,5 +1,6 @@
 #include "merge.h"
 
+#include "angles.h"
 #include "matcher.h"
 #include "vyrsim.h"
 
@@ -10,7 +11,6 @@ namespace vyrsim {
 
 namespace {
 
-constexpr float kTwoPi = 6.28318531f;
 constexpr float kSamePlace = 8.0f; // pixels: an added minutia this close to one kept is the same
 
 struct Placement

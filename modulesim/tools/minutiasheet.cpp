@@ -15,6 +15,7 @@
 #include "extractor.h"
 #include "fingersynth.h"
 #include "population.h"
+#include "sensor.h"
 #include "vyrsim.h"
 
 #include <QGuiApplication>
@@ -31,17 +32,10 @@ using namespace vyrsim;
 
 namespace {
 
-GreyImage fromQImage(const QImage &source)
+// The frame the module takes of a picture placed on its sensor.
+GreyImage fromQImage(const QImage &picture)
 {
-    const QImage grey = source.convertToFormat(QImage::Format_Grayscale8);
-    GreyImage image(kFrameWidth, kFrameHeight, 255);
-    const int ox = (grey.width() - kFrameWidth) / 2;
-    const int oy = (grey.height() - kFrameHeight) / 2;
-    for (int y = 0; y < kFrameHeight; ++y)
-        for (int x = 0; x < kFrameWidth; ++x)
-            if (grey.valid(x + ox, y + oy))
-                image.at(x, y) = grey.constScanLine(y + oy)[x + ox];
-    return image;
+    return centreOnSensor(greyPixels(picture).data(), picture.width(), picture.height());
 }
 
 QImage toQImage(const GreyImage &image)

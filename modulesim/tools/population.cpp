@@ -27,6 +27,15 @@ Impression judge(const ModuleSession &module, int finger, int press)
 
 } // namespace
 
+std::vector<unsigned char> greyPixels(const QImage &picture)
+{
+    const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+    std::vector<unsigned char> pixels(std::size_t(grey.width()) * std::size_t(grey.height()));
+    for (int y = 0; y < grey.height(); ++y)
+        std::copy_n(grey.constScanLine(y), grey.width(), pixels.begin() + long(y) * grey.width());
+    return pixels;
+}
+
 ModuleSession::ModuleSession()
 {
     vyrsim_reset();
@@ -59,14 +68,10 @@ std::vector<Impression> imageImpressions(const ModuleSession &module, const QStr
     std::vector<Impression> all;
     const QDir dir(folder);
     for (const QString &name : dir.entryList({"*_*.png"}, QDir::Files, QDir::Name)) {
-        const QImage image = QImage(dir.filePath(name)).convertToFormat(QImage::Format_Grayscale8);
+        const QImage image(dir.filePath(name));
         if (image.isNull())
             continue;
-        std::vector<unsigned char> pixels(std::size_t(image.width()) * image.height());
-        for (int y = 0; y < image.height(); ++y)
-            std::copy_n(image.constScanLine(y), image.width(),
-                        pixels.begin() + long(y) * image.width());
-        vyrsim_place_image(pixels.data(), image.width(), image.height());
+        vyrsim_place_image(greyPixels(image).data(), image.width(), image.height());
         const QString stem = name.section('.', 0, 0);
         all.push_back(
             judge(module, stem.section('_', 0, 0).toInt(), stem.section('_', 1, 1).toInt()));

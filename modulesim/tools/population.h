@@ -5,6 +5,7 @@
 // entry points, for measuring how well it tells fingers apart. Shared by
 // the score picture and the matcher benchmark.
 
+#include <QImage>
 #include <QString>
 
 #include <vector>
@@ -42,6 +43,9 @@ private:
 // `presses` separate presses of each of `fingers` synthetic fingers, each
 // made into a feature by VYRGenChar.
 std::vector<Impression> syntheticImpressions(const ModuleSession &module, int fingers, int presses);
+
+// A picture's pixels as grey bytes, rows top first, without padding.
+std::vector<unsigned char> greyPixels(const QImage &picture);
 
 // Every "<finger>_<press>.png" of a folder, placed on the sensor.
 std::vector<Impression> imageImpressions(const ModuleSession &module, const QString &folder);
