@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vyrsim::control {
@@ -83,8 +84,9 @@ unsigned channel(std::uint32_t pixel, std::uint32_t mask)
     int shift = 0;
     while (!(mask >> shift & 1))
         ++shift;
-    const std::uint32_t maximum = mask >> shift;
-    return unsigned(((pixel & mask) >> shift) * 255 / maximum);
+    // In 64 bits: a mask of all 32 bits times 255 would wrap.
+    const std::uint64_t maximum = mask >> shift;
+    return unsigned(std::uint64_t((pixel & mask) >> shift) * 255 / maximum);
 }
 
 std::optional<GreyPicture> decodeBmp(const std::vector<unsigned char> &bytes, std::string &error)
@@ -210,20 +212,44 @@ std::optional<GreyPicture> decodePgm(const std::vector<unsigned char> &bytes, st
     return picture;
 }
 
+// Empty for a regular file, else what the file is, in words.
+std::string notRegular(int fd)
+{
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0)
+        return "unknown (" + lastError() + ")";
+    if (S_ISREG(info.st_mode))
+        return {};
+    if (S_ISDIR(info.st_mode))
+        return "a directory";
+    if (S_ISFIFO(info.st_mode))
+        return "a FIFO";
+    if (S_ISSOCK(info.st_mode))
+        return "a socket";
+    return "a device";
+}
+
 } // namespace
 
 bool readFileBytes(const std::string &path, std::size_t limit, std::vector<unsigned char> &bytes,
                    std::string &error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK a FIFO nobody writes to would hold the listener's
+    // only thread, and with it every client and the host's exit.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         error = "cannot read " + path + ": " + lastError();
         return false;
     }
     bytes.clear();
+    const std::string kind = notRegular(fd);
+    bool ok = kind.empty();
+    if (!ok)
+        error = "cannot read " + path + ": it is " + kind + ", not a regular file";
     unsigned char chunk[65536];
-    bool ok = true;
-    for (;;) {
+    while (ok) {
         const ssize_t n = ::read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR)
             continue;
@@ -236,7 +262,7 @@ bool readFileBytes(const std::string &path, std::size_t limit, std::vector<unsig
         } else {
             bytes.insert(bytes.end(), chunk, chunk + n);
         }
-        if (n <= 0 || !ok)
+        if (n <= 0)
             break;
     }
     ::close(fd);
@@ -246,8 +272,20 @@ bool readFileBytes(const std::string &path, std::size_t limit, std::vector<unsig
 bool writeFileBytes(const std::string &path, const unsigned char *data, std::size_t size,
                     std::string &error)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    bool ok = fd >= 0;
+    // Truncated only once known to be a regular file: a device or a FIFO is
+    // neither emptied nor waited for.
+    const int fd
+        = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+    if (fd < 0) {
+        error = "cannot write " + path + ": " + lastError();
+        return false;
+    }
+    const std::string kind = notRegular(fd);
+    bool ok = kind.empty();
+    if (!ok)
+        error = "cannot write " + path + ": it is " + kind + ", not a regular file";
+    else if (::ftruncate(fd, 0) != 0)
+        ok = false;
     while (ok && size > 0) {
         const ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR)
@@ -256,9 +294,9 @@ bool writeFileBytes(const std::string &path, const unsigned char *data, std::siz
         data += ok ? n : 0;
         size -= ok ? std::size_t(n) : 0;
     }
-    if (!ok)
+    if (!ok && kind.empty())
         error = "cannot write " + path + ": " + lastError();
-    if (fd >= 0 && ::close(fd) != 0 && ok) {
+    if (::close(fd) != 0 && ok) {
         error = "cannot write " + path + ": " + lastError();
         ok = false;
     }

@@ -239,9 +239,19 @@ StoreFile::Loaded StoreFile::load()
 {
     removeDeadTemporaries();
     Loaded result;
-    const Fd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Never waits: a FIFO in the store's place would hold the process's
+    // start for good.
+    const Fd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0 && errno == ENOENT)
         return result;
+    struct stat info
+    {
+    };
+    if (fd.get() >= 0 && ::fstat(fd.get(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        result.problem = "it is no regular file";
+        m_refusal = "the store file " + m_path + " is no regular file, so it is left as it is";
+        return result;
+    }
     std::vector<unsigned char> bytes(kLargestFileBytes + 1);
     std::size_t size = 0;
     bool readable = fd.get() >= 0;
