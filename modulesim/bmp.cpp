@@ -64,14 +64,17 @@ int writeBmp(const unsigned char *image, const char *path)
         unsigned char *entry = header + 54 + 4 * i;
         entry[0] = entry[1] = entry[2] = static_cast<unsigned char>(i);
     }
-    const File file(std::fopen(path, "wb"));
+    File file(std::fopen(path, "wb"));
     if (!file || std::fwrite(header, 1, sizeof header, file.get()) != sizeof header)
         return VYRSIM_ERR_FILE;
     for (int row = kFrameHeight - 1; row >= 0; --row) {
         if (std::fwrite(image + row * kFrameWidth, 1, kFrameWidth, file.get()) != kFrameWidth)
             return VYRSIM_ERR_FILE;
     }
-    return VYRSIM_OK;
+    // A full disk shows only when the buffer goes out: the file is complete
+    // when flushing and closing both succeed.
+    const bool flushed = std::fflush(file.get()) == 0;
+    return std::fclose(file.release()) == 0 && flushed ? VYRSIM_OK : VYRSIM_ERR_FILE;
 }
 
 int readBmp(const char *path, unsigned char *image, int *length)
@@ -85,12 +88,15 @@ int readBmp(const char *path, unsigned char *image, int *length)
     if (std::fread(header, 1, sizeof header, file.get()) != sizeof header || header[0] != 'B'
         || header[1] != 'M')
         return VYRSIM_ERR_FILE;
+    // Every field is compared as the bits it is, before any arithmetic: a
+    // height of -2^31 has no positive counterpart.
     const unsigned offset = get32(header + 10);
-    const int width = int(get32(header + 18));
-    const int height = int(get32(header + 22));
-    const bool topDown = height < 0;
-    if (width != kFrameWidth || (topDown ? -height : height) != kFrameHeight
-        || get16(header + 28) != 8 || get32(header + 30) != 0)
+    const unsigned width = get32(header + 18);
+    const unsigned height = get32(header + 22);
+    const bool topDown = height == unsigned(-kFrameHeight);
+    if (get32(header + 14) < 40 || width != unsigned(kFrameWidth)
+        || (height != unsigned(kFrameHeight) && !topDown) || get16(header + 28) != 8
+        || get32(header + 30) != 0 || offset < sizeof header || offset > (1u << 20))
         return VYRSIM_ERR_FILE;
     std::vector<unsigned char> pixels(kFrameBytes);
     if (std::fseek(file.get(), long(offset), SEEK_SET) != 0
