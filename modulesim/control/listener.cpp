@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -30,6 +32,7 @@ constexpr int kMaxClients = 32;
 constexpr std::size_t kReadChunk = 65536;
 // A client that reads no replies gets no more commands served past this.
 constexpr std::size_t kOutputLimit = 256 * 1024;
+constexpr std::chrono::milliseconds kAcceptBackOff {100};
 
 std::string lastError()
 {
@@ -101,12 +104,14 @@ void readSome(Client &client, const Dispatcher &dispatcher)
     answerLines(client, dispatcher);
 }
 
-void acceptClients(int listenFd, std::vector<Client> &clients)
+// False when the process is out of descriptors (or memory): the pending
+// connection stays queued and poll would report it again at once.
+bool acceptClients(int listenFd, std::vector<Client> &clients)
 {
     for (;;) {
         const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0)
-            return;
+            return errno != EMFILE && errno != ENFILE && errno != ENOBUFS && errno != ENOMEM;
         if (!peerIsSameUser(fd)) {
             ::close(fd);
             continue;
@@ -128,8 +133,18 @@ void serve(int listenFd, int wakeFd)
     const Dispatcher dispatcher;
     std::vector<Client> clients;
     std::vector<pollfd> polled;
+    using Clock = std::chrono::steady_clock;
+    std::optional<Clock::time_point> acceptAgainAt; // set while out of descriptors
+    bool toldOutOfDescriptors = false;
     for (;;) {
-        polled.assign({{wakeFd, POLLIN, 0}, {listenFd, POLLIN, 0}});
+        int timeoutMs = -1;
+        if (acceptAgainAt) {
+            const auto left
+                = std::chrono::ceil<std::chrono::milliseconds>(*acceptAgainAt - Clock::now());
+            timeoutMs = int(std::max<long long>(0, left.count()));
+        }
+        const short listenEvents = acceptAgainAt ? 0 : POLLIN;
+        polled.assign({{wakeFd, POLLIN, 0}, {listenFd, listenEvents, 0}});
         for (const Client &client : clients) {
             short events = 0;
             if (!client.closing && client.out.size() < kOutputLimit)
@@ -138,7 +153,7 @@ void serve(int listenFd, int wakeFd)
                 events |= POLLOUT;
             polled.push_back({client.fd, events, 0});
         }
-        if (::poll(polled.data(), polled.size(), -1) < 0) {
+        if (::poll(polled.data(), polled.size(), timeoutMs) < 0) {
             if (errno == EINTR)
                 continue;
             std::fprintf(stderr, "vyrsim: the control channel stops: %s\n", lastError().c_str());
@@ -146,6 +161,8 @@ void serve(int listenFd, int wakeFd)
         }
         if (polled[0].revents)
             break;
+        if (acceptAgainAt && Clock::now() >= *acceptAgainAt)
+            acceptAgainAt.reset();
         const std::size_t served = clients.size(); // those that were polled
         for (std::size_t i = 0; i < served; ++i) {
             Client &client = clients[i];
@@ -161,8 +178,17 @@ void serve(int listenFd, int wakeFd)
             if (client.closing && client.out.empty())
                 client.dead = true;
         }
-        if (polled[1].revents & POLLIN)
-            acceptClients(listenFd, clients);
+        if ((polled[1].revents & POLLIN) && !acceptClients(listenFd, clients)) {
+            // Served clients go on; new ones wait in the queue until a
+            // descriptor is free, looked for ten times a second.
+            acceptAgainAt = Clock::now() + kAcceptBackOff;
+            if (!toldOutOfDescriptors)
+                std::fprintf(stderr, "vyrsim: the control channel accepts no client: %s\n",
+                             lastError().c_str());
+            toldOutOfDescriptors = true;
+        } else if (polled[1].revents & POLLIN) {
+            toldOutOfDescriptors = false;
+        }
         for (Client &client : clients)
             if (client.dead)
                 ::close(client.fd);
@@ -241,8 +267,11 @@ bool Listener::start()
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
 
     const int listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    bool bound = false; // the socket file is ours to remove
     const auto fail = [&](const std::string &why) {
         std::fprintf(stderr, "vyrsim: no control channel on %s: %s\n", path.c_str(), why.c_str());
+        if (bound)
+            ::unlink(path.c_str());
         if (listenFd >= 0)
             ::close(listenFd);
         return false;
@@ -266,6 +295,7 @@ bool Listener::start()
         if (!bindSocket())
             return fail(lastError());
     }
+    bound = true;
     struct stat info
     {
     };
@@ -273,10 +303,8 @@ bool Listener::start()
         || ::stat(path.c_str(), &info) != 0)
         return fail(lastError());
     const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd < 0) {
-        ::unlink(path.c_str());
+    if (wakeFd < 0)
         return fail(lastError());
-    }
     m_wakeFd = wakeFd;
     m_path = path;
     m_device = info.st_dev;
