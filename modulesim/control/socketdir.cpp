@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -104,7 +105,7 @@ bool peerIsSameUser(int fd)
         && peer.uid == ::geteuid();
 }
 
-int connectTo(const std::string &path)
+int connectTo(const std::string &path, int timeoutMs)
 {
     sockaddr_un address {};
     address.sun_family = AF_UNIX;
@@ -116,6 +117,11 @@ int connectTo(const std::string &path)
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
+    // A Unix socket's connect waits for room in the listener's queue no
+    // longer than the send timeout.
+    const timeval timeout {timeoutMs / 1000, timeoutMs % 1000 * 1000};
+    if (timeoutMs > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
     if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
         const int saved = errno;
         ::close(fd);

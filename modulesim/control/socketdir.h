@@ -26,8 +26,10 @@ std::vector<int> socketPids(const std::string &directory);
 // True when the other end of a connected Unix socket runs as this user.
 bool peerIsSameUser(int fd);
 
-// A blocking connection to a socket, or -1 with errno set.
-int connectTo(const std::string &path);
+// A blocking connection to a socket, or -1 with errno set. With a timeout,
+// connecting and every later send give up after that long (errno EAGAIN):
+// a process that is stopped, or whose listener is stuck, stops nobody.
+int connectTo(const std::string &path, int timeoutMs = 0);
 
 bool processAlive(int pid);
 

@@ -23,7 +23,9 @@ using namespace vyrsim::control;
 
 namespace {
 
-constexpr int kReplyTimeoutMs = 30000; // enrolling a finger for store add takes a while
+// A stand-in answers at once (store add enrolls in a fifth of a second); one
+// that is stopped or stuck is given up on after this long.
+constexpr int kReplyTimeoutMs = 5000;
 
 int complain(const std::string &message, int status = 1)
 {
@@ -33,13 +35,15 @@ int complain(const std::string &message, int status = 1)
 
 void printUsage()
 {
-    std::printf("usage: vyrsim [--pid N] [COMMAND [ARGUMENT...]]\n"
-                "       vyrsim --help | --version\n\n"
-                "Sends COMMAND to the simulated fingerprint module of a running program and\n"
-                "prints the reply; without COMMAND, sends the commands on standard input, one a\n"
-                "line. --pid N chooses the program when several run. Exit status: 0 when every\n"
-                "reply is ok, 1 on an error reply or no connection, 2 on a wrong command line.\n\n"
-                "Commands:\n");
+    std::printf(
+        "usage: vyrsim [--pid N] [COMMAND [ARGUMENT...]]\n"
+        "       vyrsim -h | --help | -v | --version\n\n"
+        "Sends COMMAND to the simulated fingerprint module of a running program and\n"
+        "prints the reply; without COMMAND, sends the commands on standard input, one a\n"
+        "line. --pid N, before the command, chooses the program when several run. A\n"
+        "program that does not answer within 5 s is given up on. Exit status: 0 when\n"
+        "every reply is ok, 1 on an error reply or no answer, 2 on a wrong command line.\n\n"
+        "Commands:\n");
     for (const std::string &line : helpLines())
         std::printf("  %s\n", line.c_str());
 }
@@ -62,6 +66,11 @@ public:
             const ssize_t n = ::send(m_fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
             if (n < 0 && errno == EINTR)
                 continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                error = "the simulated module took no command within "
+                    + std::to_string(kReplyTimeoutMs / 1000) + " s; is its program stopped?";
+                return false;
+            }
             if (n < 0) {
                 error = "cannot send: " + std::generic_category().message(errno);
                 return false;
@@ -86,7 +95,8 @@ public:
             if (ready < 0 && errno == EINTR)
                 continue;
             if (ready == 0) {
-                error = "no reply within " + std::to_string(kReplyTimeoutMs / 1000) + " s";
+                error = "the simulated module gave no reply within "
+                    + std::to_string(kReplyTimeoutMs / 1000) + " s; is its program stopped?";
                 return false;
             }
             char chunk[4096];
@@ -149,25 +159,34 @@ std::optional<int> connectToModule(std::optional<int> pid, std::string &error)
     }
     if (!checkSocketDirectory(directory, error))
         return std::nullopt;
+    const auto stuck = [](int process) {
+        return "the simulated module in process " + std::to_string(process)
+            + " took no connection within " + std::to_string(kReplyTimeoutMs / 1000)
+            + " s; is its program stopped?";
+    };
     if (pid) {
-        const int fd = connectTo(socketPath(directory, *pid));
+        const int fd = connectTo(socketPath(directory, *pid), kReplyTimeoutMs);
         if (fd < 0)
-            error = "no simulated module runs in process " + std::to_string(*pid);
+            error = errno == EAGAIN ? stuck(*pid)
+                                    : "no simulated module runs in process " + std::to_string(*pid);
         return fd < 0 ? std::nullopt : std::optional<int>(fd);
     }
     std::vector<int> live;
     std::vector<int> fds;
     for (const int candidate : socketPids(directory)) {
-        const int fd = connectTo(socketPath(directory, candidate));
-        if (fd < 0)
+        const int fd = connectTo(socketPath(directory, candidate), kReplyTimeoutMs);
+        if (fd < 0 && errno != EAGAIN)
             continue; // left behind by a process that is gone
-        live.push_back(candidate);
+        live.push_back(candidate); // running, though perhaps not answering
         fds.push_back(fd);
     }
+    if (live.size() == 1 && fds.front() < 0)
+        error = stuck(live.front());
     if (live.size() == 1)
-        return fds.front();
+        return fds.front() < 0 ? std::nullopt : std::optional<int>(fds.front());
     for (const int fd : fds)
-        ::close(fd);
+        if (fd >= 0)
+            ::close(fd);
     if (live.empty()) {
         error = "no simulated module is running";
     } else {
@@ -191,7 +210,7 @@ int main(int argc, char *argv[])
             printUsage();
             return 0;
         }
-        if (option == "--version") {
+        if (option == "--version" || option == "-v") {
             std::printf("vyrsim %s\n", FPDESK_VERSION);
             return 0;
         }
@@ -212,6 +231,14 @@ int main(int argc, char *argv[])
         if (option.size() > 1 && option[0] == '-')
             return complain("unknown option " + option + "; try --help", 2);
         break;
+    }
+
+    // Options go before the command; one after it would otherwise travel as
+    // an argument and be refused far from the cause. "./--pid" names a file.
+    for (int i = first; i < argc && std::strcmp(argv[first - 1], "--") != 0; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--pid" || argument.compare(0, 6, "--pid=") == 0)
+            return complain("--pid goes before the command: vyrsim --pid N COMMAND ...", 2);
     }
 
     std::optional<Command> command;
