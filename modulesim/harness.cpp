@@ -80,7 +80,7 @@ std::string Harness::describeFaults() const
 
 bool Harness::setGate(const std::string &entry, bool closed)
 {
-    if (!isEntryPoint(entry))
+    if (!isEntryPoint(entry) && entry != kEnrollmentGate)
         return false;
     const std::lock_guard<std::mutex> lock(m_mutex);
     if (closed) {
@@ -101,11 +101,7 @@ int Harness::waiting() const
 std::optional<int> Harness::enter(const char *entry)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (m_closedGates.count(entry)) {
-        ++m_waiting;
-        m_gateOpened.wait(lock, [&] { return m_closedGates.count(entry) == 0; });
-        --m_waiting;
-    }
+    waitAtGate(lock, entry);
     const auto it = m_faults.find(entry);
     if (it == m_faults.end())
         return std::nullopt;
@@ -114,6 +110,21 @@ std::optional<int> Harness::enter(const char *entry)
     if (call >= fault.first && (fault.last < 0 || call <= fault.last))
         return fault.code;
     return std::nullopt;
+}
+
+void Harness::passGate(const char *name)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    waitAtGate(lock, name);
+}
+
+void Harness::waitAtGate(std::unique_lock<std::mutex> &lock, const char *name)
+{
+    if (m_closedGates.count(name)) {
+        ++m_waiting;
+        m_gateOpened.wait(lock, [&] { return m_closedGates.count(name) == 0; });
+        --m_waiting;
+    }
 }
 
 void Harness::record(std::string line)

@@ -12,6 +12,10 @@
 
 namespace vyrsim {
 
+// Not an entry point, but a gate too: the synthetic enrollment of a finger
+// not enrolled before waits there, holding no lock of the module.
+inline constexpr const char *kEnrollmentGate = "vyrsim_store";
+
 // What a test steers besides the module itself: injected failures, gates
 // that hold calls back, and the log of every call. Entry points pass through
 // enter() first and record() last.
@@ -34,6 +38,8 @@ public:
     // Waits while the entry point's gate is closed, then counts the call and
     // returns the code it must fail with, if a fault covers it.
     std::optional<int> enter(const char *entry);
+    // Waits while the gate of that name is closed.
+    void passGate(const char *name);
     void record(std::string line);
 
     int logSize() const;
@@ -41,6 +47,8 @@ public:
     void clearLog();
 
 private:
+    void waitAtGate(std::unique_lock<std::mutex> &lock, const char *name);
+
     struct Fault
     {
         long long first = 0;

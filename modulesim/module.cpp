@@ -2,6 +2,7 @@
 
 #include "extractor.h"
 #include "fingersynth.h"
+#include "harness.h"
 #include "matcher.h"
 #include "merge.h"
 #include "search.h"
@@ -9,6 +10,7 @@
 #include "vyrsim.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,14 +22,28 @@ namespace {
 
 constexpr int kAddress = -1; // the module answers the broadcast address only
 
-int envInt(const char *name, int fallback)
+constexpr int kMaxDelayMs = 60000; // as the channel's delay command allows
+// Enrolled fingers kept: a test fills a store from a few fingers, but a
+// script may add a thousand different ones.
+constexpr std::size_t kEnrolledFingersKept = 64;
+
+// The variable's number, when it is set to one inside [low, high]. A value
+// that is set but no such number is named on standard error with what is
+// used instead: a person who mistyped it learns so.
+int envInt(const char *name, int fallback, int low, int high, const char *instead)
 {
     const char *value = std::getenv(name);
     if (!value || !*value)
         return fallback;
     char *end = nullptr;
+    errno = 0;
     const long parsed = std::strtol(value, &end, 10);
-    return *end ? fallback : int(parsed);
+    if (*end || end == value || errno == ERANGE || parsed < low || parsed > high) {
+        std::fprintf(stderr, "vyrsim: %s=%s is not a number from %d to %d; %s\n", name, value, low,
+                     high, instead);
+        return fallback;
+    }
+    return int(parsed);
 }
 
 std::uint64_t scramble(std::uint64_t x)
@@ -56,9 +72,11 @@ Module &Module::instance()
 Module::Module()
 {
     // Defaults for a person trying the program by hand; tests reset them.
-    m_attached = envInt("VYRSIM_NO_MODULE", 0) == 0;
-    m_delayMs = std::max(0, envInt("VYRSIM_DELAY_MS", 30));
-    m_sensor.setAutopilot(envInt("VYRSIM_AUTOPILOT", 1) != 0, envInt("VYRSIM_FINGER", 1));
+    m_attached = envInt("VYRSIM_NO_MODULE", 0, 0, 1, "the module is attached, as with 0") == 0;
+    m_delayMs = envInt("VYRSIM_DELAY_MS", 30, 0, kMaxDelayMs, "30 ms is used");
+    const bool autopilot
+        = envInt("VYRSIM_AUTOPILOT", 1, 0, 1, "the autopilot is on, as with 1") != 0;
+    m_sensor.setAutopilot(autopilot, envInt("VYRSIM_FINGER", 1, 1, 1000000, "finger 1 is pressed"));
 
     const char *storeVariable = std::getenv("VYRSIM_STORE");
     const std::string storePath
@@ -69,21 +87,36 @@ Module::Module()
     else if (storePath != "none")
         m_storeFile.emplace(storePath);
     loadStoreFile();
+    addStartTemplates();
+}
 
-    // More templates of the autopilot's finger, e.g. "3,12,40".
-    if (const char *ids = std::getenv("VYRSIM_TEMPLATES")) {
-        for (const char *p = ids; *p;) {
-            char *end = nullptr;
-            const long id = std::strtol(p, &end, 10);
-            if (end == p)
-                break;
-            if (m_store.contains(int(id))) {
-                const Template &t = enrolledFinger(m_sensor.autopilotFinger());
-                changeStore([&](Store &store) { store.put(int(id), t); });
-            }
-            p = *end == ',' ? end + 1 : end;
+void Module::addStartTemplates()
+{
+    // More templates of the autopilot's finger, e.g. "3,12,40". Nobody else
+    // calls the module yet, so the enrollment may run under the lock here.
+    const char *ids = std::getenv("VYRSIM_TEMPLATES");
+    if (!ids || !*ids)
+        return;
+    std::string skipped;
+    for (const char *p = ids; *p;) {
+        const char *comma = std::strchr(p, ',');
+        const std::string item(p, comma ? std::size_t(comma - p) : std::strlen(p));
+        p = comma ? comma + 1 : p + item.size();
+        char *end = nullptr;
+        errno = 0;
+        const long id = std::strtol(item.c_str(), &end, 10);
+        if (item.empty() || *end || errno == ERANGE || id < 0 || id >= m_store.capacity()) {
+            skipped += (skipped.empty() ? "" : ",") + item;
+            continue;
         }
+        const Template t = enrolledFinger(m_sensor.autopilotFinger());
+        changeStore([&](Store &store) { store.put(int(id), t); });
     }
+    if (!skipped.empty())
+        std::fprintf(stderr,
+                     "vyrsim: VYRSIM_TEMPLATES=%s holds %s, which is no ID from 0 to %d; the "
+                     "other IDs are used\n",
+                     ids, skipped.c_str(), m_store.capacity() - 1);
 }
 
 int Module::loadStoreFile()
@@ -221,17 +254,25 @@ int Module::placeImage(const unsigned char *pixels, int width, int height)
     return VYRSIM_OK;
 }
 
-const Template &Module::enrolledFinger(int finger)
+Template Module::enrolledFinger(int finger)
 {
-    Template &enrolled = m_enrolledFingers[finger];
-    if (!enrolled.empty())
-        return enrolled;
+    {
+        const std::lock_guard<std::mutex> lock(m_enrolledMutex);
+        const auto known = m_enrolledFingers.find(finger);
+        if (known != m_enrolledFingers.end())
+            return known->second;
+    }
+    // Rendering and extracting the presses takes a good tenth of a second;
+    // no lock is held meanwhile, so the program's calls go on. Two threads
+    // enrolling one finger at once both get the same template.
+    Harness::instance().passGate(kEnrollmentGate);
     // Two presses of the finger, as an operator would give them, made into
     // features and merged like an enrollment; a press the gate refuses is
     // given again. Press numbers far beyond the sensor's own keep these
     // presses apart from those the sensor shows.
     GreyImage frame(kFrameWidth, kFrameHeight);
     Template first;
+    Template enrolled;
     for (unsigned press = 1u << 30; press < (1u << 30) + 16 && enrolled.empty(); ++press) {
         renderFinger(finger, pressFor(finger, press), press, frame.cells.data());
         const Extraction e = extractFeatures(frame);
@@ -245,15 +286,27 @@ const Template &Module::enrolledFinger(int finger)
     }
     if (enrolled.empty())
         enrolled = first;
+    const std::lock_guard<std::mutex> lock(m_enrolledMutex);
+    if (m_enrolledFingers.emplace(finger, enrolled).second) {
+        m_enrolledOrder.push_back(finger);
+        if (m_enrolledOrder.size() > kEnrolledFingersKept) {
+            m_enrolledFingers.erase(m_enrolledOrder.front());
+            m_enrolledOrder.pop_front();
+        }
+    }
     return enrolled;
 }
 
 int Module::storeFinger(int id, int finger)
 {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_store.contains(id) || finger < 1)
+    if (finger < 1 || id < 0 || id >= capacity())
         return VYRSIM_ERR_BAD_ID;
-    const Template &t = enrolledFinger(finger);
+    const Template t = enrolledFinger(finger);
+    // Only the change of the store itself takes the module's lock; the
+    // capacity is checked again, as it may have shrunk meanwhile.
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_store.contains(id))
+        return VYRSIM_ERR_BAD_ID;
     return changeStore([&](Store &store) { store.put(id, t); });
 }
 

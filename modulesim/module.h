@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -93,7 +94,9 @@ private:
     template<typename Body> int onDevice(int h, int addr, Body body);
     int deviceCheck(int h, int addr) const; // with m_mutex held
     void pace() const;
-    const Template &enrolledFinger(int finger); // with m_mutex held
+    // The template a synthetic finger's enrollment makes; without m_mutex.
+    Template enrolledFinger(int finger);
+    void addStartTemplates(); // with m_mutex held
     // Applies `edit` to a copy of the store, writes the copy to the store
     // file, and only then keeps it. With m_mutex held.
     template<typename Edit> int changeStore(Edit edit);
@@ -116,8 +119,11 @@ private:
     bool m_storeFileFailing = false; // said so on standard error already
     std::uint64_t m_random = 0x2545f4914f6cdd1dULL;
     // Templates that storeFinger made of a synthetic finger's presses, kept
-    // so that filling a store for a test does not enroll the finger anew.
+    // so that filling a store for a test does not enroll the finger anew;
+    // the oldest go first. A lock of their own, never held while enrolling.
+    std::mutex m_enrolledMutex;
     std::map<int, Template> m_enrolledFingers;
+    std::deque<int> m_enrolledOrder;
 };
 
 } // namespace vyrsim

@@ -142,7 +142,10 @@ VYRSIM_API int vyrsim_fail(const char *entry, int first, int count, int code);
 /* Disarms every fault. */
 VYRSIM_API void vyrsim_fail_clear(void);
 
-/* While a gate is closed, calls of that entry point wait in front of it. */
+/* While a gate is closed, calls of that entry point wait in front of it. The
+   gate "vyrsim_store" holds the enrollment of a finger that vyrsim_store (or
+   the channel's store add) has not enrolled before: it waits there before
+   its first press, holding no lock, so every other call goes on. */
 VYRSIM_API int vyrsim_gate(const char *entry, int closed);
 VYRSIM_API int vyrsim_gate_waiting(void);
 
