@@ -7,6 +7,7 @@
 #include "handover.h"
 #include "mainwindow.h"
 
+#include <QApplication>
 #include <QLibrary>
 #include <QtTest>
 
@@ -69,5 +70,15 @@ void bench_Frames::captureRun()
     }
 }
 
-QTEST_MAIN(bench_Frames)
+// Offscreen unless a platform is named: the figures need no display, and a
+// shell without one should still get them.
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setAttribute(Qt::AA_Use96Dpi, true);
+    bench_Frames bench;
+    return QTest::qExec(&bench, argc, argv);
+}
 #include "bench_frames.moc"
