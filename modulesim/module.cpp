@@ -39,8 +39,11 @@ int envInt(const char *name, int fallback, int low, int high, const char *instea
     errno = 0;
     const long parsed = std::strtol(value, &end, 10);
     if (*end || end == value || errno == ERANGE || parsed < low || parsed > high) {
-        std::fprintf(stderr, "vyrsim: %s=%s is not a number from %d to %d; %s\n", name, value, low,
-                     high, instead);
+        if (low == 0 && high == 1)
+            std::fprintf(stderr, "vyrsim: %s=%s is neither 0 nor 1; %s\n", name, value, instead);
+        else
+            std::fprintf(stderr, "vyrsim: %s=%s is not a number from %d to %d; %s\n", name, value,
+                         low, high, instead);
         return fallback;
     }
     return int(parsed);

@@ -212,6 +212,17 @@ std::optional<GreyPicture> decodePgm(const std::vector<unsigned char> &bytes, st
     return picture;
 }
 
+std::string kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a directory";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "a device";
+}
+
 // Empty for a regular file, else what the file is, in words.
 std::string notRegular(int fd)
 {
@@ -220,15 +231,7 @@ std::string notRegular(int fd)
     };
     if (::fstat(fd, &info) != 0)
         return "unknown (" + lastError() + ")";
-    if (S_ISREG(info.st_mode))
-        return {};
-    if (S_ISDIR(info.st_mode))
-        return "a directory";
-    if (S_ISFIFO(info.st_mode))
-        return "a FIFO";
-    if (S_ISSOCK(info.st_mode))
-        return "a socket";
-    return "a device";
+    return S_ISREG(info.st_mode) ? std::string() : kindOf(info.st_mode);
 }
 
 } // namespace
@@ -277,7 +280,14 @@ bool writeFileBytes(const std::string &path, const unsigned char *data, std::siz
     const int fd
         = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
     if (fd < 0) {
-        error = "cannot write " + path + ": " + lastError();
+        // A FIFO nobody reads (ENXIO) or a directory is named as what it is.
+        const std::string why = lastError();
+        struct stat info
+        {
+        };
+        const bool found = ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+        error = "cannot write " + path + ": "
+            + (found ? "it is " + kindOf(info.st_mode) + ", not a regular file" : why);
         return false;
     }
     const std::string kind = notRegular(fd);
