@@ -1,22 +1,31 @@
 // The simulated module against what the program relies on: open and its
 // handle, the sensor and its script, store and delete within the store,
-// the index pages and their bit order, and use from two threads at once. Faults, gates and the call
-// log are the instruments of every other test, which fail when one of them does.
+// the index pages and their bit order, use from two threads at once, no call
+// waiting while a finger is enrolled for the store, and the BMP entry points
+// against damaged headers and files that cannot be written whole. Faults,
+// gates and the call log are the instruments of every other test, which fail
+// when one of them does.
 
 #include "vyr_api.h"
 #include "vyrsim.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <numeric>
 #include <thread>
 #include <vector>
 
+using HeaderEdit = std::function<void(QByteArray &file)>;
+Q_DECLARE_METATYPE(HeaderEdit)
+
 namespace {
 
 constexpr int kAddr = -1;
+constexpr int kWaitMs = 10000;
 constexpr int kFrame = 256 * 288;
 
 int openDevice()
@@ -34,6 +43,12 @@ std::vector<int> upload(int h)
         || pixels[kFrame] != 0x5a)
         return {};
     return std::vector<int>(pixels.begin(), pixels.begin() + kFrame);
+}
+
+void put32(QByteArray &bytes, int at, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = char(value >> (8 * i));
 }
 
 int darkPixels(const std::vector<int> &frame)
@@ -55,6 +70,10 @@ private slots:
     void storeAndDelete();
     void indexBitOrder();
     void twoThreadsAtOnce();
+    void noCallWaitsWhileEnrolling();
+    void bmpHeaders_data();
+    void bmpHeaders();
+    void bmpWriteMustComplete();
 };
 
 void tst_ModuleSim::init()
@@ -181,6 +200,116 @@ void tst_ModuleSim::twoThreadsAtOnce()
     }
     device.join();
     QVERIFY(vyrsim_log_size() >= 160);
+}
+
+// A finger not enrolled before is held at the enrollment's gate, where the
+// module's lock must be free: calls from another thread return while it
+// waits. Were the lock held there, they would wait for the gate, which opens
+// only after they returned, and the bounded wait below would fail.
+void tst_ModuleSim::noCallWaitsWhileEnrolling()
+{
+    const int h = openDevice();
+    QCOMPARE(vyrsim_gate("vyrsim_store", 1), 0);
+    std::atomic<int> stored {-1};
+    std::thread enrolling([&] { stored = vyrsim_store(7, 4242); });
+    QTRY_COMPARE_WITH_TIMEOUT(vyrsim_gate_waiting(), 1, kWaitMs);
+    std::atomic<bool> answered {false};
+    std::thread calls([&] {
+        unsigned char page[32];
+        int count = -1;
+        char status[512];
+        answered = VYRGetImage(h, kAddr) == VYRSIM_ERR_NO_FINGER && upload(h).size() == kFrame
+            && VYRReadIndexTable(h, kAddr, 0, page) == 0 && VYRTemplateNum(h, kAddr, &count) == 0
+            && count == 0 && vyrsim_status(status, sizeof status) > 0 && vyrsim_stored(7) == 0;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(answered, kWaitMs);
+    QCOMPARE(vyrsim_gate_waiting(), 1); // the enrollment still waits: they did not wait for it
+    QCOMPARE(vyrsim_gate("vyrsim_store", 0), 0);
+    calls.join();
+    enrolling.join();
+    QCOMPARE(stored.load(), 0);
+    QCOMPARE(vyrsim_stored(7), 1);
+    // Known now: stored again without an enrollment, so past the closed gate.
+    QCOMPARE(vyrsim_gate("vyrsim_store", 1), 0);
+    QCOMPARE(vyrsim_store(8, 4242), 0);
+    QCOMPARE(vyrsim_gate("vyrsim_store", 0), 0);
+}
+
+void tst_ModuleSim::bmpHeaders_data()
+{
+    QTest::addColumn<HeaderEdit>("edit");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<bool>("upsideDown"); // rows stored top first
+    const auto field = [](int at, quint32 value) {
+        return HeaderEdit([=](QByteArray &file) { put32(file, at, value); });
+    };
+    const int ok = 0;
+    const int refused = VYRSIM_ERR_FILE;
+    QTest::newRow("as written") << HeaderEdit([](QByteArray &) {}) << ok << false;
+    QTest::newRow("top row first") << field(22, quint32(-288)) << ok << true;
+    QTest::newRow("height -2^31") << field(22, 0x80000000u) << refused << false;
+    QTest::newRow("height 2^31 - 1") << field(22, 0x7fffffffu) << refused << false;
+    QTest::newRow("height 0") << field(22, 0) << refused << false;
+    QTest::newRow("width -256") << field(18, quint32(-256)) << refused << false;
+    QTest::newRow("24 bits") << field(28, 24) << refused << false;
+    QTest::newRow("bit fields") << field(30, 3) << refused << false;
+    QTest::newRow("old header of 12 bytes") << field(14, 12) << refused << false;
+    QTest::newRow("pixels past the end") << field(10, 0x7ffffff0u) << refused << false;
+    QTest::newRow("pixels inside the header") << field(10, 0) << refused << false;
+    QTest::newRow("cut short") << HeaderEdit([](QByteArray &file) { file.chop(1); }) << refused
+                               << false;
+    QTest::newRow("header only") << HeaderEdit([](QByteArray &file) { file.truncate(54); })
+                                 << refused << false;
+    QTest::newRow("not a BMP") << HeaderEdit([](QByteArray &file) { file[0] = 'P'; }) << refused
+                               << false;
+}
+
+void tst_ModuleSim::bmpHeaders()
+{
+    QFETCH(HeaderEdit, edit);
+    QFETCH(int, result);
+    QFETCH(bool, upsideDown);
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath("frame.bmp"));
+    std::vector<unsigned char> frame(kFrame);
+    for (int i = 0; i < kFrame; ++i)
+        frame[std::size_t(i)] = static_cast<unsigned char>(i / 256 + i % 7);
+    QCOMPARE(VYRImgData2BMP(frame.data(), path.constData()), 0);
+    QFile file(QFile::decodeName(path));
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    edit(bytes);
+    QVERIFY(file.resize(0) && file.seek(0) && file.write(bytes) == bytes.size());
+    file.close();
+
+    std::vector<unsigned char> read(kFrame, 0xee);
+    int length = -1;
+    QCOMPARE(VYRGetImgDataFromBMP(path.constData(), read.data(), &length), result);
+    if (result != 0) {
+        QCOMPARE(length, -1); // nothing written on failure
+        QCOMPARE(read, std::vector<unsigned char>(kFrame, 0xee));
+        return;
+    }
+    QCOMPARE(length, kFrame);
+    for (int row = 0; row < 288; ++row) {
+        const int from = upsideDown ? 287 - row : row;
+        QVERIFY(std::equal(read.begin() + row * 256, read.begin() + row * 256 + 256,
+                           frame.begin() + from * 256));
+    }
+}
+
+// Success means the whole file is there: a full disk fails the write even
+// when it shows only as the buffer is flushed at the close.
+void tst_ModuleSim::bmpWriteMustComplete()
+{
+    std::vector<unsigned char> frame(kFrame, 100);
+    QTemporaryDir dir;
+    QCOMPARE(VYRImgData2BMP(frame.data(), "/dev/full"), int(VYRSIM_ERR_FILE));
+    QCOMPARE(VYRImgData2BMP(frame.data(), QFile::encodeName(dir.path()).constData()),
+             int(VYRSIM_ERR_FILE));
+    const QByteArray path = QFile::encodeName(dir.filePath("frame.bmp"));
+    QCOMPARE(VYRImgData2BMP(frame.data(), path.constData()), 0);
+    QCOMPARE(QFileInfo(QFile::decodeName(path)).size(), 14 + 40 + 1024 + kFrame);
 }
 
 QTEST_GUILESS_MAIN(tst_ModuleSim)
