@@ -1,7 +1,9 @@
 // The store file: every change of the store reaches it before the call
 // returns, or fails and changes nothing; it survives a reload; a truncated,
 // damaged or foreign file is refused and kept aside; a write cut short
-// between the temporary file and the rename leaves the old store.
+// between the temporary file and the rename leaves the old store; a path
+// that is no regular file is refused at once, left alone, and every change
+// fails while the store in memory stays as it was.
 
 #include "storefile.h"
 #include "templatecodec.h"
@@ -15,6 +17,7 @@
 
 #include <functional>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -96,6 +99,8 @@ private slots:
     void damagedFileIsKeptAside_data();
     void damagedFileIsKeptAside();
     void interruptedWriteLeavesOldStore();
+    void pathNoRegularFile_data();
+    void pathNoRegularFile();
 
 private:
     QTemporaryDir m_dir;
@@ -288,6 +293,61 @@ void tst_StoreFile::interruptedWriteLeavesOldStore()
     QVERIFY(!QFile::exists(litter));
     QVERIFY(file.save(next, error));
     QCOMPARE(storedIds(StoreFile(m_path.toStdString()).load().store), (QList<int> {3, 4}));
+}
+
+void tst_StoreFile::pathNoRegularFile_data()
+{
+    QTest::addColumn<bool>("fifo"); // else a directory
+    QTest::newRow("directory") << false;
+    QTest::newRow("FIFO") << true; // nobody writes: an open that waits would never return
+}
+
+void tst_StoreFile::pathNoRegularFile()
+{
+    QFETCH(bool, fifo);
+    QVERIFY(QDir().mkpath(QFileInfo(m_path).path()));
+    if (!fifo) {
+        // A directory put in the store file's place while the module uses it.
+        QCOMPARE(vyrsim_use_store(qPrintable(m_path)), 0);
+        QCOMPARE(vyrsim_store(4, 1), 0);
+        QVERIFY(QFile::remove(m_path) && QDir().mkdir(m_path));
+        QCOMPARE(vyrsim_store(5, 1), int(VYRSIM_ERR_FILE));
+        QCOMPARE(vyrsim_store_delete(4), int(VYRSIM_ERR_FILE));
+        QCOMPARE(vyrsim_stored(4), 1);
+        QCOMPARE(vyrsim_stored(5), 0);
+    } else {
+        QVERIFY(mkfifo(QFile::encodeName(m_path).constData(), 0600) == 0);
+    }
+
+    const StoreFile::Loaded loaded = StoreFile(m_path.toStdString()).load();
+    QVERIFY2(QString::fromStdString(loaded.problem).contains("no regular file"),
+             loaded.problem.c_str());
+    QVERIFY(loaded.keptAs.empty());
+
+    QCOMPARE(vyrsim_use_store(qPrintable(m_path)), int(VYRSIM_ERR_FILE));
+    QCOMPARE(vyrsim_store(5, 1), int(VYRSIM_ERR_FILE));
+    QCOMPARE(vyrsim_stored(5), 0);
+    unsigned char block[512];
+    QCOMPARE(vyrsim_store_import(6, block, 0), int(VYRSIM_ERR_TEMPLATE));
+    QCOMPARE(vyrsim_store_clear(), int(VYRSIM_ERR_FILE));
+    const int h = [] {
+        int handle = 0;
+        return VYROpenDeviceEx(&handle, 2, nullptr, 2, 0) == 0 ? handle : 0;
+    }();
+    unsigned char page[32] = {1};
+    QCOMPARE(VYRWriteInfo(h, kAddr, 0, page), int(VYRSIM_ERR_FILE));
+    QCOMPARE(VYREmpty(h, kAddr), int(VYRSIM_ERR_FILE));
+    int count = -1;
+    QCOMPARE(VYRTemplateNum(h, kAddr, &count), 0);
+    QCOMPARE(count, 0); // the store the refused file stood for: empty, and still so
+
+    struct stat info
+    {
+    };
+    QVERIFY(stat(QFile::encodeName(m_path).constData(), &info) == 0);
+    QVERIFY(fifo ? S_ISFIFO(info.st_mode) : S_ISDIR(info.st_mode)); // left as it was
+    QVERIFY(QDir(QFileInfo(m_path).path()).entryList(QDir::Files).isEmpty()); // no litter
+    QVERIFY(fifo ? QFile::remove(m_path) : QDir().rmdir(m_path));
 }
 
 QTEST_GUILESS_MAIN(tst_StoreFile)
