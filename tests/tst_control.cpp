@@ -1,8 +1,9 @@
 // The control channel: every command acts through the calls vyrsim.h
 // exports; lines travel over the socket and back; bad lines are refused
-// with a reason; clients that hang, flood or vanish delay no entry point
-// call; nobody else may connect; stale sockets are replaced; the vyrsim
-// program speaks for scripts.
+// with a reason, and so are damaged pictures and files that are no regular
+// file (a FIFO nobody writes is answered at once); clients that hang, flood
+// or vanish delay no entry point call; nobody else may connect; stale
+// sockets are replaced; the vyrsim program speaks for scripts.
 
 #include "dispatcher.h"
 #include "vyr_api.h"
@@ -116,6 +117,55 @@ const ControlApi recordingApi {
         return std::snprintf(out, size, "attached=yes");
     }};
 
+void put32(QByteArray &bytes, int at, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = char(value >> (8 * i));
+}
+
+// A BMP of `bits` a pixel, its header only as far as the pixels' offset,
+// then `pixelBytes` zeros; fields as given, for headers that lie.
+QByteArray bmpHeader(qint32 width, qint32 height, int bits, quint32 compression,
+                     quint32 infoSize = 40, quint32 offset = 54 + 1024, int pixelBytes = 0)
+{
+    QByteArray bytes(54 + 1024, '\0');
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put32(bytes, 10, offset);
+    put32(bytes, 14, infoSize);
+    put32(bytes, 18, quint32(width));
+    put32(bytes, 22, quint32(height));
+    bytes[26] = 1;
+    bytes[28] = char(bits);
+    put32(bytes, 30, compression);
+    return bytes + QByteArray(pixelBytes, '\0');
+}
+
+// A 32-bit BMP with bit fields: each grey spread over the three masks.
+bool writeBitFields(const QString &path, const QImage &grey, const quint32 masks[3])
+{
+    QByteArray bytes = bmpHeader(grey.width(), grey.height(), 32, 3, 40, 66);
+    bytes.truncate(54);
+    for (int i = 0; i < 3; ++i) {
+        bytes.append(4, '\0');
+        put32(bytes, 54 + 4 * i, masks[i]);
+    }
+    for (int y = grey.height() - 1; y >= 0; --y) { // bottom row first
+        for (int x = 0; x < grey.width(); ++x) {
+            quint32 pixel = 0;
+            for (int i = 0; i < 3; ++i) {
+                const int shift = __builtin_ctz(masks[i]);
+                const quint64 maximum = masks[i] >> shift;
+                pixel |= quint32((grey.scanLine(y)[x] * maximum + 127) / 255) << shift;
+            }
+            bytes.append(4, '\0');
+            put32(bytes, bytes.size() - 4, pixel);
+        }
+    }
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 // A grey pattern that pins every pixel of the sensor's window onto it.
 QImage pattern(int width, int height)
 {
@@ -203,6 +253,8 @@ void tst_Control::initTestCase()
     QVERIFY(pattern(300, 320).save(m_dir.filePath("grey.png")));
     QFile block(m_dir.filePath("block"));
     QVERIFY(block.open(QIODevice::WriteOnly) && block.write(QByteArray(512, '\0')) == 512);
+    QVERIFY(mkfifo(QFile::encodeName(m_dir.filePath("fifo")).constData(), 0600) == 0);
+    QVERIFY(QDir(m_dir.path()).mkdir("dir"));
 }
 
 void tst_Control::cleanupTestCase()
@@ -297,6 +349,28 @@ void tst_Control::imageFiles_data()
     QTest::newRow("BMP 8 bits") << as(QImage::Format_Indexed8, "BMP") << 300 << 0;
     QTest::newRow("BMP 24 bits") << as(QImage::Format_RGB32, "BMP") << 300 << 0;
     QTest::newRow("PGM up to 255") << as(QImage::Format_Grayscale8, "PGM") << 300 << 0;
+    const PictureWriter pgm16([](const QString &path, const QImage &grey) {
+        QByteArray bytes = QString("P5\n# 16 bits a sample\n%1 %2\n65535\n")
+                               .arg(grey.width())
+                               .arg(grey.height())
+                               .toLatin1();
+        for (int y = 0; y < grey.height(); ++y)
+            for (int x = 0; x < grey.width(); ++x)
+                bytes.append(2, char(grey.scanLine(y)[x])); // big-endian, grey times 257
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    });
+    QTest::newRow("PGM up to 65535") << pgm16 << 300 << 0;
+    const auto fields = [](quint32 red, quint32 green, quint32 blue) {
+        return PictureWriter([=](const QString &path, const QImage &grey) {
+            const quint32 masks[3] = {red, green, blue};
+            return writeBitFields(path, grey, masks);
+        });
+    };
+    QTest::newRow("BMP bit fields 8 8 8") << fields(0xff0000, 0xff00, 0xff) << 300 << 0;
+    QTest::newRow("BMP bit fields 10 10 10") << fields(0x3ff00000, 0xffc00, 0x3ff) << 300 << 1;
+    QTest::newRow("BMP bit fields of all 32 bits")
+        << fields(0xffffffff, 0xffffffff, 0xffffffff) << 300 << 0;
 }
 
 void tst_Control::imageFiles()
@@ -323,6 +397,27 @@ void tst_Control::refused_data()
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("error");
     const QByteArray dir = QFile::encodeName(m_dir.path());
+    const QList<QPair<const char *, QByteArray>> damaged = {
+        {"height-2^31.bmp", bmpHeader(10, qint32(0x80000000u), 8, 0)},
+        {"width-5.bmp", bmpHeader(-5, 10, 8, 0)},
+        {"huge.bmp", bmpHeader(16385, 1, 8, 0)},
+        {"16bits.bmp", bmpHeader(10, 10, 16, 0)},
+        {"fields24.bmp", bmpHeader(10, 10, 24, 3)},
+        {"runlength.bmp", bmpHeader(10, 10, 8, 1)},
+        {"infosize.bmp", bmpHeader(10, 10, 8, 0, 0xffffffffu)},
+        {"offset.bmp", bmpHeader(10, 10, 8, 0, 40, 0xfffffff0u, 200)},
+        {"rows.bmp", bmpHeader(10, 10, 8, 0, 40, 54 + 1024, 119)},
+        {"fieldsshort.bmp", bmpHeader(10, 10, 32, 3).left(60)},
+        {"max0.pgm", "P5 10 10 0\n" + QByteArray(100, '\0')},
+        {"max65536.pgm", "P5 10 10 65536\n" + QByteArray(200, '\0')},
+        {"short16.pgm", "P5 10 10 65535\n" + QByteArray(199, '\0')},
+        {"nosize.pgm", "P5 0 10 255\n"},
+        {"digits.pgm", "P5 12345678901234 10 255\n"},
+    };
+    for (const auto &[name, bytes] : damaged) {
+        QFile file(m_dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
     const QList<QPair<QByteArray, QString>> rows = {
         {"pres 2", "unknown command 'pres'"},
         {QByteArray("\x01\xff\x80 \x7f", 5), "unknown command"},
@@ -331,6 +426,33 @@ void tst_Control::refused_data()
         {"image " + dir + "/none.png", "cannot read " + m_dir.path() + "/none.png: No such file"},
         {"image " + dir + "/block", "block is not a PNG, BMP or PGM image"},
         {"store import 3 " + dir + "/block", "is no template block"},
+        // Answered at once: none of these is opened in a way that waits.
+        {"image " + dir + "/fifo", "fifo: it is a FIFO, not a regular file"},
+        {"store import 3 " + dir + "/fifo", "fifo: it is a FIFO, not a regular file"},
+        {"store export 7 " + dir + "/fifo", "fifo: it is a FIFO, not a regular file"},
+        {"image " + dir + "/dir", "dir: it is a directory, not a regular file"},
+        {"store import 3 " + dir + "/dir", "dir: it is a directory, not a regular file"},
+        {"store export 7 " + dir + "/dir", "dir: it is a directory, not a regular file"},
+        {"image /dev/zero", "/dev/zero: it is a device, not a regular file"},
+        {"store export 7 /dev/null", "/dev/null: it is a device, not a regular file"},
+        {"image " + dir + "/height-2^31.bmp", "height-2^31.bmp is too large (10 x 2147483648"},
+        {"image " + dir + "/width-5.bmp", "width-5.bmp has no pixels"},
+        {"image " + dir + "/huge.bmp", "huge.bmp is too large (16385 x 1"},
+        {"image " + dir + "/16bits.bmp",
+         "16bits.bmp is a BMP image of 16 bits a pixel or compressed"},
+        {"image " + dir + "/fields24.bmp",
+         "fields24.bmp is a BMP image of 24 bits a pixel or compressed"},
+        {"image " + dir + "/runlength.bmp",
+         "runlength.bmp is a BMP image of 8 bits a pixel or compressed"},
+        {"image " + dir + "/infosize.bmp", "infosize.bmp is a truncated BMP"},
+        {"image " + dir + "/offset.bmp", "offset.bmp is a truncated BMP"},
+        {"image " + dir + "/rows.bmp", "rows.bmp is a truncated BMP"},
+        {"image " + dir + "/fieldsshort.bmp", "fieldsshort.bmp is a truncated BMP"},
+        {"image " + dir + "/max0.pgm", "max0.pgm is a PGM image with a damaged header"},
+        {"image " + dir + "/max65536.pgm", "max65536.pgm is a PGM image with a damaged header"},
+        {"image " + dir + "/short16.pgm", "short16.pgm is a truncated PGM"},
+        {"image " + dir + "/nosize.pgm", "nosize.pgm has no pixels"},
+        {"image " + dir + "/digits.pgm", "digits.pgm is a PGM image with a damaged header"},
     };
     for (const auto &[line, error] : rows)
         QTest::newRow(qPrintable(error)) << line << error;
@@ -340,12 +462,14 @@ void tst_Control::refused()
 {
     QFETCH(QByteArray, line);
     QFETCH(QString, error);
+    QCOMPARE(vyrsim_store(7, 1), 0); // something to export
     Peer peer(m_socket);
     QVERIFY(peer.send(line + "\n"));
     const QString reply = QString::fromUtf8(peer.line());
     QVERIFY2(reply.startsWith("error: ") && reply.contains(error), qPrintable(reply));
     QVERIFY(peer.send("store list\n")); // the connection carries on
-    QCOMPARE(peer.line(), QByteArray("ok 0 of 1000 IDs hold a template"));
+    QCOMPARE(peer.line(), QByteArray("ok 1 of 1000 IDs hold a template"));
+    QCOMPARE(peer.line(), QByteArray("7"));
     QCOMPARE(peer.line(), QByteArray());
     QCOMPARE(vyrsim_stored(3), 0);
 }
@@ -434,6 +558,15 @@ void tst_Control::vyrsimProgram_data()
         {"wrong pid", "--pid|1|lift", "", 1, "vyrsim: no simulated module runs in process 1\n"},
         {"version", "--version", "", 0, "vyrsim 1."},
         {"two modules", "lift", "", 1, "vyrsim: 2 simulated modules are running"},
+        // A program that takes the connection and never answers: 5 s, then given up.
+        {"module that does not answer", "--pid|" + QString::number(getppid()) + "|status", "", 1,
+         "vyrsim: the simulated module gave no reply within 5 s"},
+        {"short version", "-v", "", 0, "vyrsim 1."},
+        {"usage", "-h", "", 0,
+         "usage: vyrsim [--pid N] [COMMAND [ARGUMENT...]]\n"
+         "       vyrsim -h | --help | -v | --version\n"},
+        {"--pid after the command", "status|--pid|1", "", 2,
+         "vyrsim: --pid goes before the command: vyrsim --pid N COMMAND"},
     };
     for (const auto &[tag, arguments, input, exitCode, output] : rows)
         QTest::newRow(tag) << arguments << input << exitCode << output;
@@ -449,7 +582,8 @@ void tst_Control::vyrsimProgram()
     const QByteArray other
         = QFile::encodeName(m_dir.path()) + "/vyrsim/" + QByteArray::number(getppid()) + ".sock";
     const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    if (QByteArray(QTest::currentDataTag()) == "two modules") {
+    const QByteArray tag = QTest::currentDataTag();
+    if (tag == "two modules" || tag == "module that does not answer") {
         const sockaddr_un address = addressOf(other);
         QVERIFY(bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0);
         QVERIFY(listen(fd, 1) == 0);

@@ -179,7 +179,9 @@ bool pgmNumber(const std::vector<unsigned char> &bytes, std::size_t &at, long lo
     value = 0;
     while (at < bytes.size() && bytes[at] >= '0' && bytes[at] <= '9' && at - start < 9)
         value = value * 10 + (bytes[at++] - '0');
-    return at > start;
+    // A tenth digit is no size of any picture, nor the start of the next number.
+    const bool cutShort = at < bytes.size() && bytes[at] >= '0' && bytes[at] <= '9';
+    return at > start && !cutShort;
 }
 
 std::optional<GreyPicture> decodePgm(const std::vector<unsigned char> &bytes, std::string &error)
