@@ -1,8 +1,8 @@
 // The list row delegate, painted into an image: the card to the pixel in
 // each state's colour, the picture's and the caption's places, the painter
 // left as it was found, and the picture file read afresh once it is
-// replaced. This test owns the image/ folder beside it and writes its own
-// pictures there.
+// replaced, also by another of the same size and time. This test owns the image/ folder beside it
+// and writes its own pictures there.
 
 #include "MuItemDelegate.h"
 #include "mulistitemdata.h"
@@ -24,14 +24,14 @@ QString picturePath()
     return QCoreApplication::applicationDirPath() + "/image/finger.jpg";
 }
 
-// A picture of one colour. Saved as PNG under the .jpg name: the reader
-// goes by the file's content, and PNG keeps the colour exact.
-void writePicture(const QColor &color, int size)
+// A picture of one colour. Saved as PNG (or BMP) under the .jpg name: the
+// reader goes by the file's content, and both keep the colour exact.
+void writePicture(const QColor &color, int size, const char *format = "PNG")
 {
     QDir().mkpath(QCoreApplication::applicationDirPath() + "/image");
     QImage picture(size, size, QImage::Format_RGB32);
     picture.fill(color);
-    QVERIFY(picture.save(picturePath(), "PNG"));
+    QVERIFY(picture.save(picturePath(), format));
 }
 
 // The caption's ink: dark, and black rather than coloured.
@@ -187,6 +187,21 @@ void tst_Delegate::pictureReadAfresh()
 {
     QCOMPARE(paint(QRect(0, 0, 200, 30), QStyle::State_None).pixel(10, 10), kRed);
     writePicture(Qt::blue, 32);
+    QCOMPARE(paint(QRect(0, 0, 200, 30), QStyle::State_None).pixel(10, 10), qRgb(0, 0, 255));
+    // The same size to the byte and the same time of change: only the
+    // content tells them apart.
+    writePicture(Qt::green, 32, "BMP");
+    QFileInfo before(picturePath());
+    const QDateTime modified = before.lastModified();
+    QCOMPARE(paint(QRect(0, 0, 200, 30), QStyle::State_None).pixel(10, 10), qRgb(0, 255, 0));
+    writePicture(Qt::blue, 32, "BMP");
+    QFile file(picturePath());
+    QVERIFY(file.open(QIODevice::ReadWrite)
+            && file.setFileTime(modified, QFileDevice::FileModificationTime));
+    file.close();
+    QFileInfo after(picturePath());
+    QCOMPARE(after.size(), before.size());
+    QCOMPARE(after.lastModified(), modified);
     QCOMPARE(paint(QRect(0, 0, 200, 30), QStyle::State_None).pixel(10, 10), qRgb(0, 0, 255));
     QFile::remove(picturePath());
     const QImage canvas = paint(QRect(0, 0, 200, 30), QStyle::State_Selected);

@@ -1,7 +1,7 @@
 #ifndef MUITEMDELEGATE_H
 #define MUITEMDELEGATE_H
 
-#include <QDateTime>
+#include <QByteArray>
 #include <QImage>
 #include <QStyledItemDelegate>
 
@@ -20,15 +20,12 @@ public:
 private:
     const QImage &fingerPicture() const;
 
-    // The decoded picture and the file state it was decoded from: a replaced
-    // file is decoded again at the next paint, an unchanged one never.
+    // The decoded picture and the bytes it was decoded from: a replaced file
+    // is decoded again at the next paint, an unchanged one never.
     struct Picture
     {
         QImage image;
-        QDateTime modified;
-        QDateTime changed;
-        qint64 size = -1;
-        bool exists = false;
+        QByteArray bytes;
         bool loaded = false;
     };
     mutable Picture m_picture;

@@ -3,7 +3,7 @@
 #include "mulistitemdata.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QFile>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextOption>
@@ -80,18 +80,14 @@ QSize MuItemDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelI
 
 const QImage &MuItemDelegate::fingerPicture() const
 {
-    const QFileInfo file(QCoreApplication::applicationDirPath() + "/" + "image/finger.jpg");
-    const bool exists = file.exists();
-    const QDateTime modified = exists ? file.lastModified() : QDateTime();
-    const QDateTime changed = exists ? file.metadataChangeTime() : QDateTime();
-    const qint64 size = exists ? file.size() : -1;
-    if (!m_picture.loaded || exists != m_picture.exists || modified != m_picture.modified
-        || changed != m_picture.changed || size != m_picture.size) {
-        m_picture.image = exists ? QImage(file.filePath()) : QImage();
-        m_picture.exists = exists;
-        m_picture.modified = modified;
-        m_picture.changed = changed;
-        m_picture.size = size;
+    // The file is read on every paint, and decoded again only when its bytes
+    // differ: times and size alone miss a picture replaced by another of the
+    // same size within the file system's clock tick.
+    QFile file(QCoreApplication::applicationDirPath() + "/" + "image/finger.jpg");
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (!m_picture.loaded || bytes != m_picture.bytes) {
+        m_picture.image = QImage::fromData(bytes);
+        m_picture.bytes = bytes;
         m_picture.loaded = true;
     }
     return m_picture.image;
