@@ -22,9 +22,12 @@ const QStringList kNotOpen {"enable:0", "msg:请先打开设备", "enable:1"};
         }                                                                                          \
     }
 const QMap<QString, void (*)()> kClear {
-    ENTRY(VYR_SETPATH), ENTRY(VYROpenDeviceEx), ENTRY(VYRCloseDeviceEx),  ENTRY(VYRGetImage),
-    ENTRY(VYRUpImage),  ENTRY(VYRGenChar),      ENTRY(VYRRegModule),      ENTRY(VYRStoreChar),
-    ENTRY(VYRDelChar),  ENTRY(VYRSearch),       ENTRY(VYRReadIndexTable),
+    ENTRY(VYR_SETPATH),     ENTRY(VYROpenDeviceEx), ENTRY(VYRCloseDeviceEx),  ENTRY(VYRGetImage),
+    ENTRY(VYRUpImage),      ENTRY(VYRGenChar),      ENTRY(VYRRegModule),      ENTRY(VYRStoreChar),
+    ENTRY(VYRDelChar),      ENTRY(VYRSearch),       ENTRY(VYRReadIndexTable), ENTRY(VYRLoadChar),
+    ENTRY(VYRMatch),        ENTRY(VYRUpChar),       ENTRY(VYRDownChar),       ENTRY(VYREmpty),
+    ENTRY(VYRReadParTable), ENTRY(VYRTemplateNum),  ENTRY(VYRGetCharLen),     ENTRY(VYRReadInfo),
+    ENTRY(VYRWriteInfo),
 };
 #undef ENTRY
 
@@ -81,8 +84,21 @@ void tst_Worker::runFrame_data()
                                  << QStringList {"enable:0", "alert:关闭设备失败",
                                                  "list:", "enable:1"}
                                  << QStringList {"VYRCloseDeviceEx(h) = 8"} << false;
-    const char *names[] = {"", "", "close", "capture", "enroll", "delete", "search"};
-    for (int op = OpClose; op <= OpSearch; ++op)
+    const char *names[] = {"",
+                           "",
+                           "close",
+                           "capture",
+                           "enroll",
+                           "delete",
+                           "search",
+                           "match",
+                           "export",
+                           "import",
+                           "empty",
+                           "module information",
+                           "notepad read",
+                           "notepad write"};
+    for (int op = OpClose; op <= OpWriteNotepad; ++op)
         QTest::addRow("%s, device closed", names[op])
             << false << "" << op << kNotOpen << QStringList() << false;
 }
@@ -124,6 +140,13 @@ void tst_Worker::missingEntryPoint_data()
           "VYRReadIndexTable"}},
         {OpDelete, {"VYRDelChar", "VYRReadIndexTable"}},
         {OpSearch, {"VYRGetImage", "VYRUpImage", "VYRGenChar", "VYRSearch"}},
+        {OpMatch, {"VYRLoadChar", "VYRGetImage", "VYRUpImage", "VYRGenChar", "VYRMatch"}},
+        {OpExport, {"VYRLoadChar", "VYRUpChar"}},
+        {OpImport, {"VYRDownChar", "VYRStoreChar", "VYRReadIndexTable"}},
+        {OpEmpty, {"VYREmpty", "VYRReadIndexTable"}},
+        {OpModuleInfo, {"VYRReadParTable", "VYRTemplateNum", "VYRGetCharLen"}},
+        {OpReadNotepad, {"VYRReadInfo"}},
+        {OpWriteNotepad, {"VYRWriteInfo"}},
     };
     for (const auto &[operation, entries] : needs)
         for (const QString &entry : entries)
