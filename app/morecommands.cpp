@@ -131,7 +131,7 @@ QString MainWindow::askSavePath(const QString &title, const QString &name, const
 
 void MainWindow::saveImage()
 {
-    if (m_frame.isNull())
+    if (m_pThread.busy() || m_frame.isNull())
         return;
     const QImage frame = m_frame; // the frame shown when the operator asked
     QString filter;

@@ -46,6 +46,7 @@ private slots:
     void missingEntryPoint();
 
     void framesArriveWholeAndInOrder();
+    void traceOfModuleCalls();
 };
 
 void tst_Worker::initTestCase()
@@ -182,6 +183,38 @@ void tst_Worker::framesArriveWholeAndInOrder()
     QCOMPARE(harness.frames.size(), 100);
     for (int i = 0; i < 100; ++i)
         QCOMPARE(harness.frames.at(i), QByteArray(256 * 288, char(i + 1)));
+}
+
+namespace {
+QStringList traced;
+void noteTrace(QtMsgType, const QMessageLogContext &context, const QString &text)
+{
+    if (QByteArray(context.category) == "fpdesk.module")
+        traced << text;
+}
+} // namespace
+
+// Off by default; once on, each call with its arguments, result and time.
+void tst_Worker::traceOfModuleCalls()
+{
+    WorkerHarness harness;
+    QVERIFY(harness.open());
+    traced.clear();
+    const QtMessageHandler earlier = qInstallMessageHandler(noteTrace);
+    QVERIFY(harness.run(OpEmpty));
+    QLoggingCategory::setFilterRules(QStringLiteral("fpdesk.module.debug=true"));
+    QVERIFY(harness.run(OpModuleInfo));
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(earlier);
+    QCOMPARE(traced.size(), 3);
+    const QString handle = QString::number(hHandle[0]);
+    const QStringList calls {"VYRReadParTable\\(" + handle + ", -1, 0x[0-9a-f]+\\) = 0",
+                             "VYRTemplateNum\\(" + handle + ", -1, 0x[0-9a-f]+\\) = 0",
+                             "VYRGetCharLen\\(0x[0-9a-f]+\\) = 0"};
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(
+            QRegularExpression("^" + calls.at(i) + ", \\d+ us$").match(traced.at(i)).hasMatch(),
+            qPrintable(traced.at(i)));
 }
 
 QTEST_GUILESS_MAIN(tst_Worker)

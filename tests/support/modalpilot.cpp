@@ -25,7 +25,8 @@ void ModalPilot::look()
             box->accept();
         }
     } else if (auto *fileDialog = qobject_cast<QFileDialog *>(modal)) {
-        fileDialogs << fileDialog->windowTitle();
+        fileDialogs << fileDialog->windowTitle() + QLatin1Char('|')
+                + fileDialog->directory().path();
         const QString file = files.isEmpty() ? QString() : files.dequeue();
         if (file.isNull()) {
             fileDialog->reject();

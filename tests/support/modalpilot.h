@@ -25,7 +25,7 @@ public:
     QQueue<QString> answers;
     QQueue<bool> confirmations;
     QQueue<QString> files; // absolute paths
-    QStringList fileDialogs; // the title of every file dialog
+    QStringList fileDialogs; // "title|folder" of every file dialog
     std::function<void(QWidget *)> other;
 
 private:
