@@ -180,7 +180,7 @@ void MainWindow::deleteTemplate()
     if (m_pThread.busy() || id < 0)
         return;
     const QMessageBox::StandardButton answer
-        = QMessageBox::question(this, "提示", QString("确定删除指纹[%1]?").arg(id),
+        = QMessageBox::question(this, "提示", QString("确定删除指纹[%1]？").arg(id),
                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes || m_pThread.busy())
         return;
@@ -227,7 +227,7 @@ void MainWindow::emptyStore()
     if (m_pThread.busy())
         return;
     const QMessageBox::StandardButton answer = QMessageBox::question(
-        this, "提示", "确定清空指纹库?", QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        this, "提示", "确定清空指纹库？", QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes || m_pThread.busy())
         return;
     m_pThread.fempty();

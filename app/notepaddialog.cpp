@@ -27,8 +27,9 @@ NotepadDialog::NotepadDialog(const QByteArray &pages, QWidget *parent)
     for (int page = 0; page < kPages; ++page)
         lines << pageLine(page, m_pages.mid(page * kPageBytes, kPageBytes));
     view->setPlainText(lines.join(QLatin1Char('\n')));
-    view->setMinimumSize(QFontMetrics(fixed).horizontalAdvance(lines.first()) + 40,
-                         QFontMetrics(fixed).lineSpacing() * (kPages + 1) + 10);
+    const QFontMetrics metrics(fixed);
+    view->setMinimumSize(metrics.horizontalAdvance(lines.first().section('\n', 0, 0)) + 40,
+                         metrics.lineSpacing() * (2 * kPages + 2) + 16);
 
     m_page = new QSpinBox(this);
     m_page->setRange(0, kPages - 1);
@@ -45,6 +46,7 @@ NotepadDialog::NotepadDialog(const QByteArray &pages, QWidget *parent)
     row->addWidget(m_page);
     row->addWidget(m_bytes, 1);
     row->addWidget(m_write);
+    m_bytes->setMinimumWidth(metrics.horizontalAdvance(QString(47, QLatin1Char('0'))));
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto *layout = new QVBoxLayout(this);
@@ -64,15 +66,22 @@ QByteArray NotepadDialog::pageBytes() const
     return parseHex(m_bytes->text());
 }
 
+// Two lines of 16 bytes, so that the dialog fits a small screen.
 QString NotepadDialog::pageLine(int page, const QByteArray &bytes)
 {
-    QString printable;
-    for (const char byte : bytes)
-        printable += byte >= 0x20 && byte < 0x7f ? QLatin1Char(byte) : QLatin1Char('.');
-    return QStringLiteral("%1  %2  |%3|")
-        .arg(page, 2, 10, QLatin1Char('0'))
-        .arg(QString::fromLatin1(bytes.toHex(' ')))
-        .arg(printable);
+    QStringList lines;
+    for (int offset = 0; offset < bytes.size(); offset += 16) {
+        const QByteArray half = bytes.mid(offset, 16);
+        QString printable;
+        for (const char byte : half)
+            printable += byte >= 0x20 && byte < 0x7f ? QLatin1Char(byte) : QLatin1Char('.');
+        lines << QStringLiteral("%1:%2  %3  |%4|")
+                     .arg(page, 2, 10, QLatin1Char('0'))
+                     .arg(offset, 2, 16, QLatin1Char('0'))
+                     .arg(QString::fromLatin1(half.toHex(' ')))
+                     .arg(printable);
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 QByteArray NotepadDialog::parseHex(const QString &text)
@@ -96,7 +105,7 @@ void NotepadDialog::showPage(int page)
 void NotepadDialog::confirmWrite()
 {
     const QMessageBox::StandardButton answer
-        = QMessageBox::question(this, "提示", QString("确定写入记事本第%1页?").arg(page()),
+        = QMessageBox::question(this, "提示", QString("确定写入记事本第%1页？").arg(page()),
                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer == QMessageBox::Yes)
         accept();

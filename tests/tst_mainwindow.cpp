@@ -381,9 +381,9 @@ void tst_MainWindow::moreCommands_data()
         << "" << QStringList {load, "VYRUpChar(h, -1, 0, ptr, ptr) = 0"};
     QTest::newRow("Del, confirmed")
         << "Del" << true << "^删除指纹\\[3\\] 成功$"
-        << "提示|确定删除指纹[3]?" << (QStringList("VYRDelChar(h, -1, 3, 1) = 0") + indexCalls());
+        << "提示|确定删除指纹[3]？" << (QStringList("VYRDelChar(h, -1, 3, 1) = 0") + indexCalls());
     QTest::newRow("Del, declined") << "Del" << false << "^$"
-                                   << "提示|确定删除指纹[3]?" << QStringList();
+                                   << "提示|确定删除指纹[3]？" << QStringList();
     QTest::newRow("Ctrl+O, import")
         << "Ctrl+O" << false << "^导入模板成功$"
         << ""
@@ -395,9 +395,9 @@ void tst_MainWindow::moreCommands_data()
                                         << "" << QStringList {"VYRGetCharLen(ptr) = 0"};
     QTest::newRow("empty the store, confirmed")
         << "清空指纹库" << true << "^清空成功$"
-        << "提示|确定清空指纹库?" << (QStringList("VYREmpty(h, -1) = 0") + indexCalls());
+        << "提示|确定清空指纹库？" << (QStringList("VYREmpty(h, -1) = 0") + indexCalls());
     QTest::newRow("empty the store, declined") << "清空指纹库" << false << "^$"
-                                               << "提示|确定清空指纹库?" << QStringList();
+                                               << "提示|确定清空指纹库？" << QStringList();
     QTest::newRow("Ctrl+I, module information")
         << "Ctrl+I" << false << "^$"
         << "提示|已存模板: 2/1000\n安全等级: 3\n设备地址: 0xFFFFFFFF\n数据包大小: 128 字节\n"
@@ -410,7 +410,7 @@ void tst_MainWindow::moreCommands_data()
         notepad << QStringLiteral("VYRReadInfo(h, -1, %1, ptr) = 0").arg(page);
     QTest::newRow("notepad, page 2 written")
         << "记事本…" << true << "^写入记事本成功$"
-        << "提示|确定写入记事本第2页?" << (notepad << "VYRWriteInfo(h, -1, 2, ptr) = 0");
+        << "提示|确定写入记事本第2页？" << (notepad << "VYRWriteInfo(h, -1, 2, ptr) = 0");
 }
 
 // With ID 3 selected and a finger on the sensor, each command started as
