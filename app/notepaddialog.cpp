@@ -12,6 +12,8 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
+#include <cctype>
+
 NotepadDialog::NotepadDialog(const QByteArray &pages, QWidget *parent)
     : QDialog(parent)
     , m_pages(pages.leftJustified(kPages * kPageBytes, '\0', true))
@@ -91,7 +93,7 @@ QByteArray NotepadDialog::parseHex(const QString &text)
     if (digits.size() % 2 != 0 || digits.size() > 2 * kPageBytes)
         return QByteArray();
     for (const QChar c : digits) {
-        if (!isxdigit(c.toLatin1()))
+        if (!std::isxdigit(static_cast<unsigned char>(c.toLatin1())))
             return QByteArray();
     }
     return QByteArray::fromHex(digits.toLatin1()).leftJustified(kPageBytes, '\0');
