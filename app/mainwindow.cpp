@@ -4,6 +4,7 @@
 #include "handover.h"
 #include "mulistitemdata.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QIcon>
 #include <QInputDialog>
@@ -89,10 +90,14 @@ MainWindow::MainWindow(QWidget *parent)
             SLOT(ShowFinglist(unsigned char *)));
     connect(&m_pThread, SIGNAL(SShowfinger(unsigned char *, int, int)), this,
             SLOT(Showfinger(unsigned char *, int, int)));
+    connect(&m_pThread, SIGNAL(SShowReport(ModuleReport)), this, SLOT(ShowReport(ModuleReport)));
+
+    buildCommands();
 }
 
 MainWindow::~MainWindow()
 {
+    m_closing = true;
     // A run under way ends at its next turn; the thread object must not be
     // destroyed while it runs. Its reports still queued die with this window,
     // so their hand-over slots are taken back.
@@ -177,8 +182,18 @@ void MainWindow::startRun()
     m_pThread.start(QThread::InheritPriority);
 }
 
+// A report that arrives once the window began to close belongs to a window
+// the operator has dismissed: it shows nothing, least of all a notice.
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    m_closing = true;
+    QMainWindow::closeEvent(event);
+}
+
 void MainWindow::ShowMsg(QString msg)
 {
+    if (m_closing)
+        return;
     lable_status->setText(msg);
 }
 
@@ -190,6 +205,8 @@ void MainWindow::Enable_btn(bool bEnabled)
     btn_enrollfp->setEnabled(bEnabled);
     btn_delfp->setEnabled(bEnabled);
     btn_searchfp->setEnabled(bEnabled);
+    m_commandsEnabled = bEnabled;
+    updateCommands();
 }
 
 void MainWindow::Showfinger(unsigned char *fingerdata, int w, int h)
@@ -199,6 +216,8 @@ void MainWindow::Showfinger(unsigned char *fingerdata, int w, int h)
     // would read past the rows the caller wrote, so it shows nothing.
     if (!fingerdata || w <= 0 || h <= 0 || w % 4 != 0) {
         f_finger->setPixmap(QPixmap());
+        m_frame = QImage();
+        updateCommands();
         return;
     }
     // Grey level i shows as (i, i, i); built once, not for every frame.
@@ -211,6 +230,9 @@ void MainWindow::Showfinger(unsigned char *fingerdata, int w, int h)
     }();
     QImage image(fingerdata, w, h, QImage::Format_Indexed8);
     image.setColorTable(grey);
+    // Kept as the module took it, for saving: the slot goes back when this returns.
+    m_frame = image.copy();
+    updateCommands();
     const QPixmap pixmap = QPixmap::fromImage(image);
     f_finger->setPixmap(
         pixmap.scaled(kImageWidth, kImageHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
@@ -222,6 +244,8 @@ void MainWindow::Showlogo()
     image.load(besideProgram("image/default.jpg"));
     f_finger->setPixmap(QPixmap::fromImage(image).scaled(
         kImageWidth, kImageHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    m_frame = QImage();
+    updateCommands();
 }
 
 void MainWindow::ShowFinglist(unsigned char *fplist)
@@ -252,5 +276,7 @@ void MainWindow::ShowFinglist(unsigned char *fplist)
 
 void MainWindow::ShowAlert(QString msg)
 {
+    if (m_closing)
+        return;
     QMessageBox::information(this, "提示", msg, QMessageBox::Ok, QMessageBox::Ok);
 }

@@ -3,8 +3,11 @@
 
 #include "SThread.h"
 
+#include <QImage>
 #include <QMainWindow>
 
+class QAction;
+class QKeySequence;
 class QLabel;
 class QListView;
 class QPushButton;
@@ -40,9 +43,36 @@ public slots:
     void ShowFinglist(unsigned char *fplist);
     void ShowAlert(QString msg);
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    // The module's other commands, from context menus and shortcuts
+    // (morecommands.cpp).
+    void saveImage();
+    void matchFinger();
+    void exportTemplate();
+    void deleteTemplate();
+    void importTemplate();
+    void emptyStore();
+    void showModuleInfo();
+    void editNotepad();
+    void ShowReport(ModuleReport report);
+
 private:
     bool askTemplateId(const QString &label, int *id);
     void startRun();
+
+    void buildCommands();
+    QAction *addCommand(const QString &text, const QKeySequence &key, void (MainWindow::*slot)());
+    void imageMenu(const QPoint &pos);
+    void listMenu(const QPoint &pos);
+    void updateCommands();
+    int targetId() const;
+    QString askSavePath(const QString &title, const QString &name, const QString &filters,
+                        QString *filter);
+    void saveTemplate(const ModuleReport &report);
+    void openNotepad(const QByteArray &pages);
 
     SThread m_pThread;
     QPushButton *btn_opendevice = nullptr;
@@ -53,6 +83,21 @@ private:
     QPushButton *btn_searchfp = nullptr;
     QLabel *lable_status = nullptr;
     QListView *listView = nullptr;
+
+    QAction *act_saveimage = nullptr;
+    QAction *act_match = nullptr;
+    QAction *act_export = nullptr;
+    QAction *act_delete = nullptr;
+    QAction *act_import = nullptr;
+    QAction *act_empty = nullptr;
+    QAction *act_moduleinfo = nullptr;
+    QAction *act_notepad = nullptr;
+    bool m_commandsEnabled = true; // as the buttons: off during a run
+    bool m_closing = false; // once set, reports show nothing
+    int m_menuRow = -1; // the ID of the row a context menu was opened on
+    QImage m_frame; // the frame shown, as the module took it; null for the idle picture
+    QString m_folder; // the last folder of a file dialog, for this session only
+    QString m_exportPath; // where the template on its way from the module goes
 };
 
 #endif // MAINWINDOW_H

@@ -1,8 +1,10 @@
 // The window with its worker on the simulated module: its start-up state,
 // the commands with their notices, prompts, status line, image and list,
-// the image view and the list built from bitmaps, and the guards around a
-// run under way: the hand-over of frames, commands refused during a run,
-// closing the window during a run, and a close while the window is behind.
+// the commands of its context menus started by their shortcuts, the image
+// saved as shown, the image view and the list built from bitmaps, and the
+// guards around a run under way: the hand-over of frames, commands refused
+// during a run, closing the window during a run or an open, and a close
+// while the window is behind.
 
 #include "handover.h"
 #include "mainwindow.h"
@@ -13,10 +15,15 @@
 #include "windowparts.h"
 #include "workerharness.h"
 
+#include <QAction>
+#include <QImageReader>
+#include <QLineEdit>
 #include <QListView>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -80,6 +87,46 @@ QStringList range(int from, int to)
     return texts;
 }
 
+QAction *action(MainWindow &window, const QString &text)
+{
+    for (QAction *a : window.actions()) {
+        if (a->text() == text)
+            return a;
+    }
+    return nullptr;
+}
+
+// The module calls since the log was cleared, image requests and uploads
+// left out, with the handle written as "h".
+QStringList moduleCalls()
+{
+    const QRegularExpression handle(QStringLiteral("\\(%1([,)])").arg(hHandle[0]));
+    return SimControl::instance()
+        .calls()
+        .filter(QRegularExpression("^VYR(?!GetImage|UpImage)"))
+        .replaceInStrings(handle, "(h\\1");
+}
+
+QStringList indexCalls()
+{
+    QStringList calls;
+    for (int page = 0; page < 4; ++page)
+        calls << QStringLiteral("VYRReadIndexTable(h, -1, %1, ptr) = 0").arg(page);
+    return calls;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class tst_MainWindow : public QObject
@@ -95,6 +142,10 @@ private slots:
     void commandsThroughTheWindow();
     void idPrompt_data();
     void idPrompt();
+    void moreCommands_data();
+    void moreCommands();
+    void saveImage_data();
+    void saveImage();
 
     void imageView();
     void rowsFromBitmap_data();
@@ -104,6 +155,7 @@ private slots:
     void bitmapReadBeforeItsSlotIsReused();
     void commandsRefusedDuringRun();
     void closingWindowDuringRun();
+    void closingWindowDuringOpen();
     void closeWhileWindowIsBehind();
 
 private:
@@ -134,6 +186,7 @@ void tst_MainWindow::init()
 void tst_MainWindow::cleanup()
 {
     SimControl::instance().gate("VYRGetImage", false);
+    SimControl::instance().gate("VYROpenDeviceEx", false);
     m_window.reset();
     m_pilot.reset();
     HandOver::instance().discardAll();
@@ -311,6 +364,176 @@ void tst_MainWindow::idPrompt()
                                             .arg(result)));
 }
 
+void tst_MainWindow::moreCommands_data()
+{
+    QTest::addColumn<QString>("trigger"); // a shortcut, or the text of a command without one
+    QTest::addColumn<bool>("confirm"); // the answer to a question
+    QTest::addColumn<QString>("status"); // a pattern for the status line at the end
+    QTest::addColumn<QString>("alert"); // the last notice or question, or empty for none
+    QTest::addColumn<QStringList>("calls");
+
+    const QString load = "VYRLoadChar(h, -1, 0, 3) = 0";
+    QTest::newRow("Ctrl+M, match")
+        << "Ctrl+M" << false << "^比对成功 ID:3 得分:\\d+$"
+        << "" << QStringList {load, "VYRGenChar(h, -1, 1) = 0", "VYRMatch(h, -1, ptr) = 0"};
+    QTest::newRow("Ctrl+E, export")
+        << "Ctrl+E" << false << "^导出模板成功$"
+        << "" << QStringList {load, "VYRUpChar(h, -1, 0, ptr, ptr) = 0"};
+    QTest::newRow("Del, confirmed")
+        << "Del" << true << "^删除指纹\\[3\\] 成功$"
+        << "提示|确定删除指纹[3]？" << (QStringList("VYRDelChar(h, -1, 3, 1) = 0") + indexCalls());
+    QTest::newRow("Del, declined") << "Del" << false << "^$"
+                                   << "提示|确定删除指纹[3]？" << QStringList();
+    QTest::newRow("Ctrl+O, import")
+        << "Ctrl+O" << false << "^导入模板成功$"
+        << ""
+        << (QStringList {"VYRGetCharLen(ptr) = 0", "VYRDownChar(h, -1, 0, ptr, 512) = 0",
+                         "VYRStoreChar(h, -1, 0, 7) = 0"}
+            + indexCalls());
+    // Refused before the ID prompt: no device call at all.
+    QTest::newRow("Ctrl+O, wrong size") << "Ctrl+O" << false << "^模板文件无效$"
+                                        << "" << QStringList {"VYRGetCharLen(ptr) = 0"};
+    QTest::newRow("empty the store, confirmed")
+        << "清空指纹库" << true << "^清空成功$"
+        << "提示|确定清空指纹库？" << (QStringList("VYREmpty(h, -1) = 0") + indexCalls());
+    QTest::newRow("empty the store, declined") << "清空指纹库" << false << "^$"
+                                               << "提示|确定清空指纹库？" << QStringList();
+    QTest::newRow("Ctrl+I, module information")
+        << "Ctrl+I" << false << "^$"
+        << "提示|已存模板: 2/1000\n安全等级: 3\n设备地址: 0xFFFFFFFF\n数据包大小: 128 字节\n"
+           "波特率: 57600\n模板长度: 512 字节\n"
+           "参数表: 00 00 00 09 03 E8 00 03 FF FF FF FF 00 02 00 06"
+        << QStringList {"VYRReadParTable(h, -1, ptr) = 0", "VYRTemplateNum(h, -1, ptr) = 0",
+                        "VYRGetCharLen(ptr) = 0"};
+    QStringList notepad;
+    for (int page = 0; page < 16; ++page)
+        notepad << QStringLiteral("VYRReadInfo(h, -1, %1, ptr) = 0").arg(page);
+    QTest::newRow("notepad, page 2 written")
+        << "记事本…" << true << "^写入记事本成功$"
+        << "提示|确定写入记事本第2页？" << (notepad << "VYRWriteInfo(h, -1, 2, ptr) = 0");
+}
+
+// With ID 3 selected and a finger on the sensor, each command started as
+// the operator starts it: its dialogs, its module calls, what it shows.
+void tst_MainWindow::moreCommands()
+{
+    QFETCH(QString, trigger);
+    QFETCH(bool, confirm);
+    QFETCH(QString, status);
+    QFETCH(QString, alert);
+    QFETCH(QStringList, calls);
+    MainWindow &window = *m_window;
+    SimControl &module = SimControl::instance();
+    module.store(3, 1);
+    module.store(40, 2);
+    QVERIFY(click("打开设备"));
+    m_pilot->alerts.clear();
+    module.setFinger(1);
+    module.clearCalls();
+    listOf(window)->setCurrentIndex(listOf(window)->model()->index(0, 0));
+
+    const QTemporaryDir folder;
+    const QString file = folder.filePath("template.dat");
+    const bool import = trigger == "Ctrl+O";
+    QVERIFY(!import
+            || writeFile(file,
+                         QTest::currentDataTag() == QByteArray("Ctrl+O, import")
+                             ? module.exported(3)
+                             : QByteArray(100, 'x')));
+    if (import || trigger == "Ctrl+E")
+        m_pilot->files << file;
+    m_pilot->answers << "7";
+    m_pilot->confirmations << confirm;
+    m_pilot->other = [](QWidget *dialog) {
+        auto *page = dialog->findChild<QSpinBox *>();
+        if (!page || page->value() == 2)
+            return;
+        page->setValue(2);
+        dialog->findChild<QLineEdit *>()->setText("41 42 43");
+        for (QPushButton *b : dialog->findChildren<QPushButton *>()) {
+            if (b->text() == "写入…") // queued: its question needs the pilot back
+                QMetaObject::invokeMethod(b, "click", Qt::QueuedConnection);
+        }
+    };
+
+    if (QAction *command = action(window, trigger)) {
+        command->trigger();
+    } else {
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keySequence(&window, QKeySequence(trigger));
+    }
+    QVERIFY(idle());
+    QVERIFY(
+        QTest::qWaitFor([&] { return settled(*window.worker()) && allEnabled(window); }, kWaitMs));
+    QVERIFY2(QRegularExpression(status).match(statusLine(window)->text()).hasMatch(),
+             qPrintable(statusLine(window)->text()));
+    QCOMPARE(m_pilot->alerts.value(m_pilot->alerts.size() - 1), alert);
+    QCOMPARE(moduleCalls(), calls);
+    for (QAction *command : window.actions())
+        QVERIFY(command->isEnabled() || command->text() == "保存图像…");
+    if (trigger == "Ctrl+E")
+        QCOMPARE(readFile(file), module.exported(3));
+    if (import) {
+        QCOMPARE(m_pilot->prompts,
+                 calls.size() > 1 ? QStringList("提示|请输入注册ID(0-999)") : QStringList());
+        QCOMPARE(captions(window).contains("指纹[7]"), calls.size() > 1);
+    }
+}
+
+void tst_MainWindow::saveImage_data()
+{
+    QTest::addColumn<QString>("name"); // as typed in the file dialog
+    QTest::addColumn<QString>("saved"); // the file written
+    QTest::addColumn<QByteArray>("format");
+    QTest::newRow("PNG") << "frame.png"
+                         << "frame.png" << QByteArray("png");
+    QTest::newRow("BMP") << "frame.bmp"
+                         << "frame.bmp" << QByteArray("bmp");
+    QTest::newRow("no suffix: PNG") << "frame"
+                                    << "frame.png" << QByteArray("png");
+}
+
+// The file holds the frame as the module took it, pixel for pixel, with no
+// device call; with the idle picture shown there is nothing to save; the
+// next dialog opens where the last one was left.
+void tst_MainWindow::saveImage()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, saved);
+    QFETCH(QByteArray, format);
+    MainWindow &window = *m_window;
+    QAction *command = action(window, "保存图像…");
+    QVERIFY(!command->isEnabled());
+    command->trigger();
+    QVERIFY(m_pilot->fileDialogs.isEmpty());
+
+    QVector<unsigned char> frame(256 * 288);
+    for (int i = 0; i < frame.size(); ++i)
+        frame[i] = static_cast<unsigned char>((i / 256) * 7 + (i % 256) * 3);
+    window.Showfinger(frame.data(), 256, 288);
+    QVERIFY(command->isEnabled());
+    const QTemporaryDir folder;
+    m_pilot->files << folder.filePath(name) << QString();
+    command->trigger();
+    QCOMPARE(statusLine(window)->text(), QString("保存图像成功"));
+    QImageReader reader(folder.filePath(saved));
+    QCOMPARE(reader.format(), format);
+    const QImage image = reader.read();
+    QCOMPARE(image.size(), QSize(256, 288));
+    for (int y = 0; y < 288; ++y)
+        for (int x = 0; x < 256; ++x)
+            if (image.pixel(x, y)
+                != qRgb(frame[y * 256 + x], frame[y * 256 + x], frame[y * 256 + x]))
+                QFAIL(qPrintable(QStringLiteral("pixel %1, %2").arg(x).arg(y)));
+    QCOMPARE(SimControl::instance().calls(), QStringList());
+
+    command->trigger(); // cancelled
+    QCOMPARE(m_pilot->fileDialogs.last(), "保存图像|" + QDir(folder.path()).canonicalPath());
+    window.Showlogo();
+    QVERIFY(!command->isEnabled());
+}
+
 // A frame of 256 x 288 is shown pixel for pixel in grey; a taller one is
 // squeezed into the label with nothing cut off; without a frame the label
 // is blank.
@@ -471,6 +694,7 @@ void tst_MainWindow::bitmapReadBeforeItsSlotIsReused()
 void tst_MainWindow::commandsRefusedDuringRun()
 {
     MainWindow &window = *m_window;
+    SimControl::instance().store(3, 1);
     QVERIFY(holdRunAtFirstImage());
     SimControl::instance().clearCalls();
     m_pilot->answers << QStringList {"5", "5"};
@@ -480,6 +704,22 @@ void tst_MainWindow::commandsRefusedDuringRun()
     window.btnenrollfp();
     window.btndelfp();
     window.btnsearchfp();
+    // The other commands: their shortcuts are off, and called all the same
+    // they refuse before any dialog.
+    listOf(window)->setCurrentIndex(listOf(window)->model()->index(0, 0));
+    m_pilot->confirmations << true << true;
+    m_pilot->alerts.clear();
+    QCoreApplication::sendPostedEvents(); // the run's first reports: the commands are off
+    window.activateWindow();
+    for (QAction *command : window.actions()) {
+        QVERIFY(!command->isEnabled());
+        if (!command->shortcut().isEmpty())
+            QTest::keySequence(&window, command->shortcut());
+    }
+    for (const char *slot : {"saveImage", "matchFinger", "exportTemplate", "deleteTemplate",
+                             "importTemplate", "emptyStore", "showModuleInfo", "editNotepad"})
+        QVERIFY(QMetaObject::invokeMethod(&window, slot));
+    QVERIFY(m_pilot->fileDialogs.isEmpty() && m_pilot->alerts.isEmpty());
     QCOMPARE(m_option.load(), int(OpCapture)); // the operation under way is untouched
     QCOMPARE(enrollid, 1000);
     QVERIFY(m_pilot->prompts.isEmpty());
@@ -494,6 +734,8 @@ void tst_MainWindow::commandsRefusedDuringRun()
                 .isEmpty());
     QCOMPARE(m_option.load(), int(OpIdle));
     QVERIFY(allEnabled(window));
+    for (QAction *command : window.actions())
+        QVERIFY(command->isEnabled() || command->text() == "保存图像…");
 }
 
 // Closing the window ends the run at its next turn and waits for it.
@@ -510,6 +752,20 @@ void tst_MainWindow::closingWindowDuringRun()
     }
     QCOMPARE(SimControl::instance().calls().filter("VYRGetImage").size(), 1);
     QCOMPARE(HandOver::instance().inFlight(), 0);
+}
+
+// A window closed while the device opens shows none of the open's reports:
+// no notice after the window has gone.
+void tst_MainWindow::closingWindowDuringOpen()
+{
+    SimControl::instance().gate("VYROpenDeviceEx", true);
+    m_window->btnopen();
+    QVERIFY(holdsWithin([] { return SimControl::instance().gateWaiting() == 1; }, kWaitMs));
+    m_window->close();
+    SimControl::instance().gate("VYROpenDeviceEx", false);
+    QVERIFY(idle());
+    QVERIFY(isopenok);
+    QCOMPARE(m_pilot->alerts, QStringList());
 }
 
 // Every hand-over slot is held by reports the window has not taken when the

@@ -1,6 +1,8 @@
 // The device operations against a scripted sensor: live capture,
-// enrollment, deletion, search and the template index query, each with its
-// status texts in order and its module calls with their arguments.
+// enrollment, deletion, search, 1:1 match, template export and import,
+// emptying the store, module information, the notepad and the template
+// index query, each with its status texts in order, what it reports, and
+// its module calls with their arguments.
 
 #include "simcontrol.h"
 #include "workerharness.h"
@@ -56,9 +58,56 @@ QStringList allowedCalls(int operation, int id)
         + index;
     case OpDelete:
         return QStringList(QStringLiteral("VYRDelChar(h, -1, %1, 1)").arg(id)) + index;
-    default:
+    case OpSearch:
         return {image[0], image[1], "VYRGenChar(h, -1, 1)",
                 "VYRSearch(h, -1, 1, 0, 1000, ptr, ptr)"};
+    case OpMatch:
+        return {image[0], image[1], QStringLiteral("VYRLoadChar(h, -1, 0, %1)").arg(id),
+                "VYRGenChar(h, -1, 1)", "VYRMatch(h, -1, ptr)"};
+    case OpExport:
+        return {QStringLiteral("VYRLoadChar(h, -1, 0, %1)").arg(id),
+                "VYRUpChar(h, -1, 0, ptr, ptr)"};
+    case OpImport:
+        return QStringList {"VYRDownChar(h, -1, 0, ptr, 512)",
+                            QStringLiteral("VYRStoreChar(h, -1, 0, %1)").arg(id)}
+        + index;
+    case OpEmpty:
+        return QStringList("VYREmpty(h, -1)") + index;
+    case OpModuleInfo:
+        return {"VYRReadParTable(h, -1, ptr)", "VYRTemplateNum(h, -1, ptr)", "VYRGetCharLen(ptr)"};
+    case OpReadNotepad: {
+        QStringList pages;
+        for (int page = 0; page < 16; ++page)
+            pages << QStringLiteral("VYRReadInfo(h, -1, %1, ptr)").arg(page);
+        return pages;
+    }
+    default:
+        return {QStringLiteral("VYRWriteInfo(h, -1, %1, ptr)").arg(id)};
+    }
+}
+
+const QByteArray kNotepadPage = QByteArray("fpdesk notepad").leftJustified(32, '\0');
+
+// A reading command reports only when it read everything: the uploaded
+// template as the store holds it, the stand-in's parameter table, all 16
+// notepad pages. A page written reads back as written.
+void checkReport(WorkerHarness &harness, int operation, bool reported)
+{
+    QCOMPARE(harness.reports.size(), reported ? 1 : 0);
+    QCOMPARE(harness.events.filter("report").size(), reported ? 1 : 0);
+    if (!reported)
+        return;
+    const ModuleReport report = harness.reports.first();
+    QCOMPARE(report.operation, operation);
+    if (operation == OpExport) {
+        QCOMPARE(report.id, 3);
+        QCOMPARE(report.bytes, SimControl::instance().exported(3));
+    } else if (operation == OpModuleInfo) {
+        QCOMPARE(report.bytes.toHex(), QByteArray("0000000903e80003ffffffff00020006"));
+        QCOMPARE(report.templates, 1);
+        QCOMPARE(report.templateLength, 512);
+    } else if (operation == OpReadNotepad) {
+        QCOMPARE(report.bytes, QByteArray(512, '\0'));
     }
 }
 
@@ -167,6 +216,45 @@ void tst_Operations::operation_data()
     QTest::newRow("search, failed feature in the last cycle")
         << int(OpSearch) << 0 << (repeat(0, 18) << 1 << 1 << 0) << "VYRGenChar 1 -1"
         << (countdown(19, 0) << kImage << kNoFeature << wait(-1)) << "" << 1;
+
+    // 1:1 against ID 3, waiting for a finger as search does; the score is
+    // the module's and written as N here.
+    QTest::newRow("match, same finger")
+        << int(OpMatch) << 3 << QVector<int> {5} << ""
+        << QStringList {wait(19), wait(18), kImage, "比对成功 ID:3 得分:N"} << "" << 3;
+    QTest::newRow("match, another finger")
+        << int(OpMatch) << 3 << QVector<int> {2} << ""
+        << QStringList {wait(19), wait(18), kImage, "比对失败"} << "" << 3;
+    QTest::newRow("match, empty ID")
+        << int(OpMatch) << 100 << on << "" << QStringList {"比对失败"} << "" << 1;
+    QTest::newRow("match, timeout")
+        << int(OpMatch) << 3 << QVector<int> {0} << "" << countdown(19, 0) << "" << 1;
+    // The bytes go to the window in the report, which writes the file.
+    QTest::newRow("export") << int(OpExport) << 3 << on << "" << QStringList() << "" << 2;
+    QTest::newRow("export, empty ID")
+        << int(OpExport) << 100 << on << "" << QStringList {"导出模板失败"} << "" << 1;
+    QTest::newRow("import") << int(OpImport) << 7 << on << "" << QStringList {"导入模板成功"}
+                            << "list:3,7" << 6;
+    QTest::newRow("import, refused store") << int(OpImport) << 7 << on << "VYRStoreChar 1 1"
+                                           << QStringList {"导入模板失败"} << "list:3" << 6;
+    QTest::newRow("empty") << int(OpEmpty) << 0 << on << "" << QStringList {"清空成功"}
+                           << "list:" << 5;
+    QTest::newRow("empty, refused")
+        << int(OpEmpty) << 0 << on << "VYREmpty 1 1" << QStringList {"清空失败"} << "list:3" << 5;
+    QTest::newRow("module information")
+        << int(OpModuleInfo) << 0 << on << "" << QStringList() << "" << 3;
+    QTest::newRow("module information, count refused")
+        << int(OpModuleInfo) << 0 << on << "VYRTemplateNum 1 1" << QStringList {"读取模块信息失败"}
+        << "" << 2;
+    QTest::newRow("notepad read") << int(OpReadNotepad) << 0 << on << "" << QStringList() << ""
+                                  << 16;
+    QTest::newRow("notepad read, sixth page refused")
+        << int(OpReadNotepad) << 0 << on << "VYRReadInfo 6 1" << QStringList {"读取记事本失败"}
+        << "" << 6;
+    QTest::newRow("notepad write, page 4")
+        << int(OpWriteNotepad) << 4 << on << "" << QStringList {"写入记事本成功"} << "" << 1;
+    QTest::newRow("notepad write, refused") << int(OpWriteNotepad) << 4 << on << "VYRWriteInfo 1 1"
+                                            << QStringList {"写入记事本失败"} << "" << 1;
 }
 
 // With ID 3 holding finger 5: the status texts in order, the bitmap sent at
@@ -182,6 +270,7 @@ void tst_Operations::operation()
     QFETCH(int, moduleCalls);
     WorkerHarness harness;
     SimControl::instance().store(3, 5);
+    harness.payload = operation == OpImport ? SimControl::instance().exported(3) : kNotepadPage;
     QVERIFY(harness.open());
     SimControl::instance().script(sensor);
     if (!fault.isEmpty())
@@ -189,13 +278,17 @@ void tst_Operations::operation()
                                     fault.section(' ', 1, 1).toInt(),
                                     fault.section(' ', 2, 2).toInt());
     QVERIFY(harness.run(Operation(operation), id));
-    QCOMPARE(harness.messages(), messages);
+    const QRegularExpression score(QStringLiteral("得分:(\\d+)$"));
+    const QRegularExpressionMatch scored = score.match(harness.messages().value(3));
+    QVERIFY(!scored.hasMatch() || scored.captured(1).toInt() >= VYRSIM_MATCH_THRESHOLD);
+    QCOMPARE(harness.messages().replaceInStrings(score, "得分:N"), messages);
     QCOMPARE(harness.events.filter("list:"), list.isEmpty() ? QStringList() : QStringList {list});
     if (!list.isEmpty())
         QCOMPARE(harness.events.at(harness.events.size() - 2), list);
     QCOMPARE(harness.events.first() + harness.events.last(), QString("enable:0enable:1"));
-    if (operation == OpCapture || operation == OpSearch)
+    if (operation == OpCapture || operation == OpSearch || operation == OpMatch)
         QCOMPARE(harness.frames.size(), messages.filter("等待").size());
+    checkReport(harness, operation, messages.isEmpty());
 
     const QStringList calls = harness.calls();
     const QStringList allowed = allowedCalls(operation, id);
@@ -203,6 +296,12 @@ void tst_Operations::operation()
         QVERIFY2(allowed.contains(call.section(" = ", 0, 0)), qPrintable(call));
     QCOMPARE(calls.filter(kNoImageCalls).size(), moduleCalls);
     QCOMPARE(SimControl::instance().stored(7) > 0, list.contains("7"));
+    if (operation == OpWriteNotepad) { // what was written reads back
+        harness.forget();
+        QVERIFY(harness.run(OpReadNotepad));
+        QCOMPARE(harness.reports.value(0).bytes.mid(32 * id, 32),
+                 messages.contains("写入记事本成功") ? kNotepadPage : QByteArray(32, '\0'));
+    }
 }
 
 void tst_Operations::captureCallsEachCycle()

@@ -22,9 +22,12 @@ const QStringList kNotOpen {"enable:0", "msg:请先打开设备", "enable:1"};
         }                                                                                          \
     }
 const QMap<QString, void (*)()> kClear {
-    ENTRY(VYR_SETPATH), ENTRY(VYROpenDeviceEx), ENTRY(VYRCloseDeviceEx),  ENTRY(VYRGetImage),
-    ENTRY(VYRUpImage),  ENTRY(VYRGenChar),      ENTRY(VYRRegModule),      ENTRY(VYRStoreChar),
-    ENTRY(VYRDelChar),  ENTRY(VYRSearch),       ENTRY(VYRReadIndexTable),
+    ENTRY(VYR_SETPATH),     ENTRY(VYROpenDeviceEx), ENTRY(VYRCloseDeviceEx),  ENTRY(VYRGetImage),
+    ENTRY(VYRUpImage),      ENTRY(VYRGenChar),      ENTRY(VYRRegModule),      ENTRY(VYRStoreChar),
+    ENTRY(VYRDelChar),      ENTRY(VYRSearch),       ENTRY(VYRReadIndexTable), ENTRY(VYRLoadChar),
+    ENTRY(VYRMatch),        ENTRY(VYRUpChar),       ENTRY(VYRDownChar),       ENTRY(VYREmpty),
+    ENTRY(VYRReadParTable), ENTRY(VYRTemplateNum),  ENTRY(VYRGetCharLen),     ENTRY(VYRReadInfo),
+    ENTRY(VYRWriteInfo),
 };
 #undef ENTRY
 
@@ -43,6 +46,7 @@ private slots:
     void missingEntryPoint();
 
     void framesArriveWholeAndInOrder();
+    void traceOfModuleCalls();
 };
 
 void tst_Worker::initTestCase()
@@ -81,8 +85,21 @@ void tst_Worker::runFrame_data()
                                  << QStringList {"enable:0", "alert:关闭设备失败",
                                                  "list:", "enable:1"}
                                  << QStringList {"VYRCloseDeviceEx(h) = 8"} << false;
-    const char *names[] = {"", "", "close", "capture", "enroll", "delete", "search"};
-    for (int op = OpClose; op <= OpSearch; ++op)
+    const char *names[] = {"",
+                           "",
+                           "close",
+                           "capture",
+                           "enroll",
+                           "delete",
+                           "search",
+                           "match",
+                           "export",
+                           "import",
+                           "empty",
+                           "module information",
+                           "notepad read",
+                           "notepad write"};
+    for (int op = OpClose; op <= OpWriteNotepad; ++op)
         QTest::addRow("%s, device closed", names[op])
             << false << "" << op << kNotOpen << QStringList() << false;
 }
@@ -124,6 +141,13 @@ void tst_Worker::missingEntryPoint_data()
           "VYRReadIndexTable"}},
         {OpDelete, {"VYRDelChar", "VYRReadIndexTable"}},
         {OpSearch, {"VYRGetImage", "VYRUpImage", "VYRGenChar", "VYRSearch"}},
+        {OpMatch, {"VYRLoadChar", "VYRGetImage", "VYRUpImage", "VYRGenChar", "VYRMatch"}},
+        {OpExport, {"VYRLoadChar", "VYRUpChar"}},
+        {OpImport, {"VYRDownChar", "VYRStoreChar", "VYRReadIndexTable"}},
+        {OpEmpty, {"VYREmpty", "VYRReadIndexTable"}},
+        {OpModuleInfo, {"VYRReadParTable", "VYRTemplateNum", "VYRGetCharLen"}},
+        {OpReadNotepad, {"VYRReadInfo"}},
+        {OpWriteNotepad, {"VYRWriteInfo"}},
     };
     for (const auto &[operation, entries] : needs)
         for (const QString &entry : entries)
@@ -159,6 +183,38 @@ void tst_Worker::framesArriveWholeAndInOrder()
     QCOMPARE(harness.frames.size(), 100);
     for (int i = 0; i < 100; ++i)
         QCOMPARE(harness.frames.at(i), QByteArray(256 * 288, char(i + 1)));
+}
+
+namespace {
+QStringList traced;
+void noteTrace(QtMsgType, const QMessageLogContext &context, const QString &text)
+{
+    if (QByteArray(context.category) == "fpdesk.module")
+        traced << text;
+}
+} // namespace
+
+// Off by default; once on, each call with its arguments, result and time.
+void tst_Worker::traceOfModuleCalls()
+{
+    WorkerHarness harness;
+    QVERIFY(harness.open());
+    traced.clear();
+    const QtMessageHandler earlier = qInstallMessageHandler(noteTrace);
+    QVERIFY(harness.run(OpEmpty));
+    QLoggingCategory::setFilterRules(QStringLiteral("fpdesk.module.debug=true"));
+    QVERIFY(harness.run(OpModuleInfo));
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(earlier);
+    QCOMPARE(traced.size(), 3);
+    const QString handle = QString::number(hHandle[0]);
+    const QStringList calls {"VYRReadParTable\\(" + handle + ", -1, 0x[0-9a-f]+\\) = 0",
+                             "VYRTemplateNum\\(" + handle + ", -1, 0x[0-9a-f]+\\) = 0",
+                             "VYRGetCharLen\\(0x[0-9a-f]+\\) = 0"};
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(
+            QRegularExpression("^" + calls.at(i) + ", \\d+ us$").match(traced.at(i)).hasMatch(),
+            qPrintable(traced.at(i)));
 }
 
 QTEST_GUILESS_MAIN(tst_Worker)

@@ -3,6 +3,7 @@
 #include "devicestate.h"
 #include "handover.h"
 #include "modulelib.h"
+#include "moduletrace.h"
 
 #include <QCoreApplication>
 #include <QLibrary>
@@ -41,6 +42,7 @@ QString waitText(int secondsLeft)
 SThread::SThread()
     : QThread(nullptr)
 {
+    qRegisterMetaType<ModuleReport>("ModuleReport");
     Loadso();
 }
 
@@ -126,6 +128,13 @@ void SThread::run()
     runfenrollfinger();
     runfdelfinger();
     runfsearchfinger();
+    runfmatchfinger();
+    runfexportchar();
+    runfimportchar();
+    runfempty();
+    runfmoduleinfo();
+    runfreadinfo();
+    runfwriteinfo();
 
     m_option = OpIdle;
     emit SEnable_btn(true);
@@ -135,8 +144,8 @@ void SThread::runfopen()
 {
     if (m_option != OpOpen)
         return;
-    VYR_SETPATH(2, 1);
-    const int ret = VYROpenDeviceEx(hHandle, 2, nullptr, 2, 0);
+    VYR(VYR_SETPATH, 2, 1);
+    const int ret = VYR(VYROpenDeviceEx, hHandle, 2, nullptr, 2, 0);
     if (ret == 0) {
         emit SShowAlert("打开设备成功");
         fplist();
@@ -152,7 +161,7 @@ void SThread::runfclose()
 {
     if (m_option != OpClose)
         return;
-    const int ret = VYRCloseDeviceEx(hHandle[0]);
+    const int ret = VYR(VYRCloseDeviceEx, hHandle[0]);
     // The device counts as closed whatever the module says; the notice tells the truth.
     isopenok = false;
     emit SShowAlert(ret == 0 ? "关闭设备成功" : "关闭设备失败");
@@ -204,7 +213,7 @@ void SThread::runfenrollfinger()
                     continue;
                 }
                 isfpup = 1;
-                ret = VYRGenChar(hHandle[0], DEV_ADDR, fpbuffer);
+                ret = VYR(VYRGenChar, hHandle[0], DEV_ADDR, fpbuffer);
                 if (ret == 0) {
                     ++fpbuffer;
                     emit SShowMsg("生成特征成功");
@@ -213,7 +222,7 @@ void SThread::runfenrollfinger()
                 }
                 QThread::usleep(enrollPauseMicroseconds);
                 if (fpbuffer == 2) {
-                    ret = VYRRegModule(hHandle[0], DEV_ADDR);
+                    ret = VYR(VYRRegModule, hHandle[0], DEV_ADDR);
                     if (ret != 0) {
                         // The two presses do not make one template: start over.
                         isfpon = 0;
@@ -221,7 +230,7 @@ void SThread::runfenrollfinger()
                         fpbuffer = 0;
                         continue;
                     }
-                    ret = VYRStoreChar(hHandle[0], DEV_ADDR, 1, enrollid);
+                    ret = VYR(VYRStoreChar, hHandle[0], DEV_ADDR, 1, enrollid);
                     emit SShowMsg(ret != 0 ? "注册失败" : "注册成功");
                     fplist();
                     return;
@@ -237,7 +246,7 @@ void SThread::runfdelfinger()
 {
     if (m_option != OpDelete)
         return;
-    const int ret = VYRDelChar(hHandle[0], DEV_ADDR, enrollid, 1);
+    const int ret = VYR(VYRDelChar, hHandle[0], DEV_ADDR, enrollid, 1);
     emit SShowMsg(
         QString::asprintf(ret == 0 ? "删除指纹[%d] 成功" : "删除指纹[%d] 失败", enrollid));
     fplist();
@@ -245,9 +254,24 @@ void SThread::runfdelfinger()
 
 void SThread::runfsearchfinger()
 {
-    int timeover = kCountdown; // never set back: a search has 20 cycles in all
+    if (!featureFromPress(OpSearch))
+        return;
+    int nFinger = 0;
+    int nSorce = 0;
+    const int ret = VYR(VYRSearch, hHandle[0], DEV_ADDR, 1, 0, 1000, &nFinger, &nSorce);
+    emit SShowMsg(ret == 0 ? QString::asprintf("搜索成功 ID:%d 得分:%d", nFinger, nSorce)
+                           : QString("搜索失败"));
+}
+
+// The wait for a finger of search and 1:1 match: a countdown of 20 cycles
+// that is never set back, two consecutive images, then a feature into
+// buffer 1. True once the feature is made; false when the countdown ran out
+// or the run was told to end.
+bool SThread::featureFromPress(int operation)
+{
+    int timeover = kCountdown;
     int isfpon = 0;
-    while (m_option == OpSearch) {
+    while (m_option == operation) {
         --timeover;
         emit SShowMsg(waitText(timeover));
         int ret = captureImage();
@@ -256,22 +280,18 @@ void SThread::runfsearchfinger()
             isfpon = 0;
         } else if (++isfpon >= 2) {
             emit SShowMsg("获取图像成功");
-            ret = VYRGenChar(hHandle[0], DEV_ADDR, 1);
+            ret = VYR(VYRGenChar, hHandle[0], DEV_ADDR, 1);
             if (ret != 0) {
                 // The finger is still on: the next cycle tries again, without the timeout test.
                 emit SShowMsg("生成特征失败");
                 continue;
             }
-            int nFinger = 0;
-            int nSorce = 0;
-            ret = VYRSearch(hHandle[0], DEV_ADDR, 1, 0, 1000, &nFinger, &nSorce);
-            emit SShowMsg(ret == 0 ? QString::asprintf("搜索成功 ID:%d 得分:%d", nFinger, nSorce)
-                                   : QString("搜索失败"));
-            return;
+            return true;
         }
         if (timeover < 1)
-            return;
+            return false;
     }
+    return false;
 }
 
 void SThread::fplist()
@@ -279,7 +299,8 @@ void SThread::fplist()
     std::memset(UserContent, 0, sizeof UserContent);
     int ret = -1;
     for (int page = 0; page < kIndexPages; ++page) {
-        ret = VYRReadIndexTable(hHandle[0], DEV_ADDR, page, UserContent + kIndexPageBytes * page);
+        ret = VYR(VYRReadIndexTable, hHandle[0], DEV_ADDR, page,
+                  UserContent + kIndexPageBytes * page);
         if (ret != 0)
             break;
     }
@@ -322,6 +343,47 @@ void SThread::fsearchfinger()
     m_option.exchange(OpSearch);
 }
 
+void SThread::fmatchfinger(int id)
+{
+    m_option.exchange(OpMatch);
+    enrollid = id;
+}
+
+void SThread::fexportchar(int id)
+{
+    m_option.exchange(OpExport);
+    enrollid = id;
+}
+
+void SThread::fimportchar(int id, const QByteArray &templateBytes)
+{
+    m_option.exchange(OpImport);
+    enrollid = id;
+    m_payload = templateBytes;
+}
+
+void SThread::fempty()
+{
+    m_option.exchange(OpEmpty);
+}
+
+void SThread::fmoduleinfo()
+{
+    m_option.exchange(OpModuleInfo);
+}
+
+void SThread::freadinfo()
+{
+    m_option.exchange(OpReadNotepad);
+}
+
+void SThread::fwriteinfo(int page, const QByteArray &pageBytes)
+{
+    m_option.exchange(OpWriteNotepad);
+    m_page = page;
+    m_payload = pageBytes;
+}
+
 bool SThread::busy() const
 {
     return runUnderWay.load(std::memory_order_acquire) || isRunning();
@@ -348,8 +410,8 @@ void SThread::waitForRun()
 int SThread::captureImage()
 {
     int nImageLen = 0;
-    const int ret = VYRGetImage(hHandle[0], DEV_ADDR);
-    VYRUpImage(hHandle[0], DEV_ADDR, fpimage, &nImageLen);
+    const int ret = VYR(VYRGetImage, hHandle[0], DEV_ADDR);
+    VYR(VYRUpImage, hHandle[0], DEV_ADDR, fpimage, &nImageLen);
     showImage();
     return ret;
 }

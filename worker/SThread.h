@@ -1,6 +1,9 @@
 #ifndef STHREAD_H
 #define STHREAD_H
 
+#include "modulereport.h"
+
+#include <QByteArray>
 #include <QString>
 #include <QThread>
 
@@ -8,7 +11,7 @@ class QLibrary;
 
 // The device worker. Every start runs one operator command on a new thread:
 // the setter called before the start chooses which. The worker reports only
-// through its five signals, which reach the window queued, in order.
+// through its signals, which reach the window queued, in order.
 class SThread : public QThread
 {
     Q_OBJECT
@@ -29,12 +32,34 @@ public:
     void runfsearchfinger();
     void fplist();
 
+    // The module's other commands (moreoperations.cpp).
+    void runfmatchfinger();
+    void runfexportchar();
+    void runfimportchar();
+    void runfempty();
+    void runfmoduleinfo();
+    void runfreadinfo();
+    void runfwriteinfo();
+
     void fopen();
     void fclose();
     void fviewfinger();
     void fenrollfinger(int id);
     void fdelfinger(int id);
     void fsearchfinger();
+    void fmatchfinger(int id);
+    void fexportchar(int id);
+    void fimportchar(int id, const QByteArray &templateBytes);
+    void fempty();
+    void fmoduleinfo();
+    void freadinfo();
+    void fwriteinfo(int page, const QByteArray &pageBytes);
+
+    // Why a template file of `size` bytes cannot be imported, as the status
+    // text to show, or an empty string when it can. It asks the library for
+    // its template length, a question to the library alone and not to the
+    // device, so that the window refuses a wrong file before it asks for an ID.
+    static QString importRefusal(qint64 size);
 
     // Whether a run is under way or its thread still winding down. Once this
     // says false, everything the last run wrote is visible to the caller.
@@ -50,13 +75,20 @@ signals:
     void SEnable_btn(bool bEnabled);
     void SShowfinger(unsigned char *fingerdata, int w, int h);
     void SShowFinglist(unsigned char *fplist);
+    // What a reading command got from the module, by value.
+    void SShowReport(ModuleReport report);
 
 private:
+    bool featureFromPress(int operation);
     int captureImage();
     void showImage();
     void showIndex();
 
     QLibrary *qlib = nullptr;
+    // Input of import and notepad writing, written by the setters before
+    // the start like enrollid.
+    QByteArray m_payload;
+    int m_page = 0;
 };
 
 #endif // STHREAD_H

@@ -21,19 +21,29 @@ enum Operation {
     OpCapture = 3,
     OpEnroll = 4,
     OpDelete = 5,
-    OpSearch = 6
+    OpSearch = 6,
+    OpMatch = 7, // 1:1 against the template of enrollid
+    OpExport = 8, // upload the template of enrollid
+    OpImport = 9, // download a template and store it under enrollid
+    OpEmpty = 10,
+    OpModuleInfo = 11,
+    OpReadNotepad = 12,
+    OpWriteNotepad = 13
 };
 
 constexpr int kImageWidth = 256;
 constexpr int kImageHeight = 288;
 constexpr int kImageBufferBytes = 92160; // room for 256 x 360
 constexpr int kIndexBytes = 512; // one bit per template ID, IDs 0 to 4095
+constexpr int kParTableBytes = 16;
+constexpr int kNotepadPages = 16;
+constexpr int kNotepadPageBytes = 32;
 
 extern bool isdllok; // the module library is loaded and its names looked up
 extern bool isopenok; // the device is open
 extern std::atomic<int> m_option; // the operation of the run, an Operation
 extern int hHandle[1]; // the device handle, written by the library on open
-extern int enrollid; // template ID for enrollment and deletion
+extern int enrollid; // template ID of enrollment, deletion, 1:1 match, export and import
 extern unsigned char fpimage[kImageBufferBytes]; // the last image, rows of 256 bytes
 extern unsigned char UserContent[kIndexBytes]; // template index bitmap
 

@@ -53,7 +53,7 @@ QString firstMissing(std::initializer_list<Need> needs)
 
 QString missingEntryPoint(int operation)
 {
-    // Open, enrollment and deletion end with the index query.
+    // Open, enrollment, deletion, import and emptying end with the index query.
     switch (operation) {
     case OpOpen:
         return firstMissing({NEED(VYR_SETPATH), NEED(VYROpenDeviceEx), NEED(VYRReadIndexTable)});
@@ -69,6 +69,21 @@ QString missingEntryPoint(int operation)
     case OpSearch:
         return firstMissing(
             {NEED(VYRGetImage), NEED(VYRUpImage), NEED(VYRGenChar), NEED(VYRSearch)});
+    case OpMatch:
+        return firstMissing({NEED(VYRLoadChar), NEED(VYRGetImage), NEED(VYRUpImage),
+                             NEED(VYRGenChar), NEED(VYRMatch)});
+    case OpExport:
+        return firstMissing({NEED(VYRLoadChar), NEED(VYRUpChar)});
+    case OpImport:
+        return firstMissing({NEED(VYRDownChar), NEED(VYRStoreChar), NEED(VYRReadIndexTable)});
+    case OpEmpty:
+        return firstMissing({NEED(VYREmpty), NEED(VYRReadIndexTable)});
+    case OpModuleInfo:
+        return firstMissing({NEED(VYRReadParTable), NEED(VYRTemplateNum), NEED(VYRGetCharLen)});
+    case OpReadNotepad:
+        return firstMissing({NEED(VYRReadInfo)});
+    case OpWriteNotepad:
+        return firstMissing({NEED(VYRWriteInfo)});
     default:
         return QString();
     }

@@ -6,9 +6,13 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
+
 // Plays the operator in front of modal dialogs: notes the text of every
-// message box and closes it, and answers ID prompts from a queue of texts
-// (a null QString cancels the prompt).
+// message box and closes it (a question with the answer next in
+// `confirmations`, No when none is left), answers ID prompts and file
+// dialogs from queues of texts (a null QString cancels), and hands any
+// other dialog to `other`.
 class ModalPilot : public QObject
 {
     Q_OBJECT
@@ -19,6 +23,10 @@ public:
     QStringList alerts; // "title|text" of every message box
     QStringList prompts; // "title|label" of every input dialog
     QQueue<QString> answers;
+    QQueue<bool> confirmations;
+    QQueue<QString> files; // absolute paths
+    QStringList fileDialogs; // "title|folder" of every file dialog
+    std::function<void(QWidget *)> other;
 
 private:
     void look();

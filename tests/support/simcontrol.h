@@ -3,6 +3,7 @@
 
 #include "vyrsim.h"
 
+#include <QByteArray>
 #include <QLibrary>
 #include <QMap>
 #include <QStringList>
@@ -42,6 +43,15 @@ public:
     }
     int store(int id, int finger) { return VYRSIM_CALL(vyrsim_store, id, finger); }
     int stored(int id) { return VYRSIM_CALL(vyrsim_stored, id); }
+    // The template under the ID as the module uploads it; empty for none.
+    QByteArray exported(int id)
+    {
+        QByteArray block(512, '\0');
+        const bool ok
+            = VYRSIM_CALL(vyrsim_store_export, id, reinterpret_cast<unsigned char *>(block.data()))
+            == 0;
+        return ok ? block : QByteArray();
+    }
     bool fail(const char *entry, int first, int count, int code = 1)
     {
         return VYRSIM_CALL(vyrsim_fail, entry, first, count, code) == 0;

@@ -58,6 +58,11 @@ WorkerHarness::WorkerHarness()
         const HandOver::Receipt receipt(bits);
         note("list:" + idsOf(bits));
     });
+    QObject::connect(&worker, &SThread::SShowReport, &m_receiver,
+                     [this](const ModuleReport &report) {
+                         events << QStringLiteral("report");
+                         reports << report;
+                     });
     // Direct: on the worker thread, right after each report.
     QObject::connect(
         &worker, &SThread::SShowfinger, &worker,
@@ -101,8 +106,29 @@ void WorkerHarness::start(Operation operation, int id)
     case OpDelete:
         worker.fdelfinger(id);
         break;
-    default:
+    case OpSearch:
         worker.fsearchfinger();
+        break;
+    case OpMatch:
+        worker.fmatchfinger(id);
+        break;
+    case OpExport:
+        worker.fexportchar(id);
+        break;
+    case OpImport:
+        worker.fimportchar(id, payload);
+        break;
+    case OpEmpty:
+        worker.fempty();
+        break;
+    case OpModuleInfo:
+        worker.fmoduleinfo();
+        break;
+    case OpReadNotepad:
+        worker.freadinfo();
+        break;
+    default:
+        worker.fwriteinfo(id, payload);
         break;
     }
     worker.start(QThread::InheritPriority);
@@ -126,6 +152,7 @@ void WorkerHarness::forget()
 {
     events.clear();
     frames.clear();
+    reports.clear();
     SimControl::instance().clearCalls();
 }
 

@@ -38,10 +38,14 @@ public:
     SThread worker;
     QStringList events;
     QVector<QByteArray> frames;
+    QVector<ModuleReport> reports; // each also noted as "report" in events
+    // What import downloads and notepad writing writes; the latter takes
+    // the id as its page.
+    QByteArray payload;
 
     QStringList messages() const; // the msg: events, without their prefix
     // Runs one operation to its end: the setter, the start, the wait, and
-    // the delivery of every report the run queued.
+    // the delivery of every report the run queued. Any Operation but idle.
     bool run(Operation operation, int id = 7);
     void start(Operation operation, int id = 7); // the setter and the start only
     bool open(); // and forget what that reported and called

@@ -1,0 +1,292 @@
+// The module's commands beyond the six buttons. They live in context menus
+// on the image and the list and in shortcuts on the window, so the window
+// keeps its six buttons and nothing else. Those that reach the module run on
+// the worker like the six; saving the image does not reach it at all.
+
+#include "mainwindow.h"
+
+#include "devicestate.h"
+#include "moduleinfo.h"
+#include "mulistitemdata.h"
+#include "notepaddialog.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+namespace {
+
+const QString kImageFilters = QStringLiteral("PNG 图像 (*.png);;BMP 图像 (*.bmp)");
+const QString kTemplateFilters = QStringLiteral("模板文件 (*.dat);;所有文件 (*)");
+
+// The ID in a row's caption, "指纹[%d]", or -1.
+int idOfRow(const QModelIndex &index)
+{
+    static const QRegularExpression number(QStringLiteral("\\[(\\d+)\\]"));
+    const QRegularExpressionMatch match
+        = number.match(index.data(Qt::UserRole + 1).value<MuItemData>().singer);
+    bool ok = false;
+    const int id = match.captured(1).toInt(&ok);
+    return match.hasMatch() && ok ? id : -1;
+}
+
+} // namespace
+
+void MainWindow::buildCommands()
+{
+    act_saveimage = addCommand("保存图像…", QKeySequence("Ctrl+S"), &MainWindow::saveImage);
+    act_match = addCommand("比对指纹", QKeySequence("Ctrl+M"), &MainWindow::matchFinger);
+    act_export = addCommand("导出模板…", QKeySequence("Ctrl+E"), &MainWindow::exportTemplate);
+    act_delete = addCommand("删除", QKeySequence("Del"), &MainWindow::deleteTemplate);
+    act_import = addCommand("导入模板…", QKeySequence("Ctrl+O"), &MainWindow::importTemplate);
+    act_empty = addCommand("清空指纹库", QKeySequence(), &MainWindow::emptyStore);
+    act_moduleinfo = addCommand("模块信息", QKeySequence("Ctrl+I"), &MainWindow::showModuleInfo);
+    act_notepad = addCommand("记事本…", QKeySequence(), &MainWindow::editNotepad);
+
+    f_finger->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(f_finger, &QWidget::customContextMenuRequested, this, &MainWindow::imageMenu);
+    listView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(listView, &QWidget::customContextMenuRequested, this, &MainWindow::listMenu);
+    updateCommands();
+}
+
+// An action of the window's own, so that its shortcut works wherever the
+// focus is in the window, with or without a menu open.
+QAction *MainWindow::addCommand(const QString &text, const QKeySequence &key,
+                                void (MainWindow::*slot)())
+{
+    auto *action = new QAction(text, this);
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, slot);
+    addAction(action);
+    return action;
+}
+
+void MainWindow::imageMenu(const QPoint &pos)
+{
+    QMenu menu(this);
+    menu.addAction(act_saveimage);
+    menu.addSeparator();
+    menu.addActions({act_import, act_empty, act_moduleinfo, act_notepad});
+    menu.exec(f_finger->mapToGlobal(pos));
+}
+
+// On a row: the commands on its ID. Elsewhere: those on the whole store.
+void MainWindow::listMenu(const QPoint &pos)
+{
+    QMenu menu(this);
+    const QModelIndex index = listView->indexAt(pos);
+    if (index.isValid()) {
+        m_menuRow = idOfRow(index);
+        menu.addActions({act_match, act_export});
+        menu.addSeparator();
+        menu.addAction(act_delete);
+    } else {
+        menu.addActions({act_import, act_empty, act_moduleinfo, act_notepad});
+    }
+    menu.exec(listView->viewport()->mapToGlobal(pos));
+    m_menuRow = -1;
+}
+
+void MainWindow::updateCommands()
+{
+    if (!act_saveimage)
+        return;
+    for (QAction *action :
+         {act_match, act_export, act_delete, act_import, act_empty, act_moduleinfo, act_notepad})
+        action->setEnabled(m_commandsEnabled);
+    act_saveimage->setEnabled(m_commandsEnabled && !m_frame.isNull());
+}
+
+// The row a menu was opened on, or else the selected row; -1 for none.
+int MainWindow::targetId() const
+{
+    if (m_menuRow >= 0)
+        return m_menuRow;
+    const QItemSelectionModel *selection = listView->selectionModel();
+    if (!selection || !selection->isSelected(listView->currentIndex()))
+        return -1;
+    return idOfRow(listView->currentIndex());
+}
+
+QString MainWindow::askSavePath(const QString &title, const QString &name, const QString &filters,
+                                QString *filter)
+{
+    const QDir folder(m_folder.isEmpty() ? QDir::homePath() : m_folder);
+    const QString path
+        = QFileDialog::getSaveFileName(this, title, folder.filePath(name), filters, filter);
+    if (!path.isEmpty())
+        m_folder = QFileInfo(path).absolutePath();
+    return path;
+}
+
+void MainWindow::saveImage()
+{
+    if (m_pThread.busy() || m_frame.isNull())
+        return;
+    const QImage frame = m_frame; // the frame shown when the operator asked
+    QString filter;
+    QString path = askSavePath("保存图像", "指纹.png", kImageFilters, &filter);
+    if (path.isEmpty())
+        return;
+    QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != "png" && suffix != "bmp") {
+        suffix = filter.contains("bmp") ? "bmp" : "png";
+        path += "." + suffix;
+    }
+    // PNG keeps the grey levels as grey; BMP takes them with a grey palette.
+    const bool saved = suffix == "png"
+        ? frame.convertToFormat(QImage::Format_Grayscale8).save(path, "PNG")
+        : frame.save(path, "BMP");
+    ShowMsg(saved ? "保存图像成功" : "保存图像失败");
+}
+
+void MainWindow::matchFinger()
+{
+    const int id = targetId();
+    if (m_pThread.busy() || id < 0)
+        return;
+    m_pThread.fmatchfinger(id);
+    startRun();
+}
+
+void MainWindow::exportTemplate()
+{
+    const int id = targetId();
+    if (m_pThread.busy() || id < 0)
+        return;
+    QString filter;
+    const QString path
+        = askSavePath("导出模板", QString("指纹%1.dat").arg(id), kTemplateFilters, &filter);
+    if (path.isEmpty() || m_pThread.busy())
+        return;
+    m_exportPath = path;
+    m_pThread.fexportchar(id);
+    startRun();
+}
+
+void MainWindow::deleteTemplate()
+{
+    const int id = targetId();
+    if (m_pThread.busy() || id < 0)
+        return;
+    const QMessageBox::StandardButton answer
+        = QMessageBox::question(this, "提示", QString("确定删除指纹[%1]？").arg(id),
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes || m_pThread.busy())
+        return;
+    m_pThread.fdelfinger(id);
+    startRun();
+}
+
+// A file of the wrong size is refused before the operator is asked for an
+// ID, and before any device call.
+void MainWindow::importTemplate()
+{
+    if (m_pThread.busy())
+        return;
+    const QDir folder(m_folder.isEmpty() ? QDir::homePath() : m_folder);
+    const QString path
+        = QFileDialog::getOpenFileName(this, "导入模板", folder.path(), kTemplateFilters);
+    if (path.isEmpty())
+        return;
+    m_folder = QFileInfo(path).absolutePath();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ShowMsg("模板文件无效");
+        return;
+    }
+    const QString refusal = SThread::importRefusal(file.size());
+    if (!refusal.isEmpty()) {
+        ShowMsg(refusal);
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    int id = 0;
+    if (bytes.size() != file.size()) {
+        ShowMsg("模板文件无效");
+        return;
+    }
+    if (!askTemplateId("请输入注册ID(0-999)", &id) || m_pThread.busy())
+        return;
+    m_pThread.fimportchar(id, bytes);
+    startRun();
+}
+
+void MainWindow::emptyStore()
+{
+    if (m_pThread.busy())
+        return;
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        this, "提示", "确定清空指纹库？", QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes || m_pThread.busy())
+        return;
+    m_pThread.fempty();
+    startRun();
+}
+
+void MainWindow::showModuleInfo()
+{
+    if (m_pThread.busy())
+        return;
+    m_pThread.fmoduleinfo();
+    startRun();
+}
+
+void MainWindow::editNotepad()
+{
+    if (m_pThread.busy())
+        return;
+    m_pThread.freadinfo();
+    startRun();
+}
+
+void MainWindow::ShowReport(ModuleReport report)
+{
+    if (m_closing)
+        return;
+    switch (report.operation) {
+    case OpExport:
+        saveTemplate(report);
+        break;
+    case OpModuleInfo:
+        QMessageBox::information(
+            this, "提示", moduleInfoText(report.bytes, report.templates, report.templateLength),
+            QMessageBox::Ok, QMessageBox::Ok);
+        break;
+    case OpReadNotepad:
+        openNotepad(report.bytes);
+        break;
+    default:
+        break;
+    }
+}
+
+// All of the bytes or none: a failed write leaves an earlier file as it was.
+void MainWindow::saveTemplate(const ModuleReport &report)
+{
+    QSaveFile file(m_exportPath);
+    const bool saved = file.open(QIODevice::WriteOnly)
+        && file.write(report.bytes) == report.bytes.size() && file.commit();
+    ShowMsg(saved ? "导出模板成功" : "导出模板失败");
+}
+
+void MainWindow::openNotepad(const QByteArray &pages)
+{
+    NotepadDialog dialog(pages, this);
+    if (dialog.exec() != QDialog::Accepted || m_closing)
+        return;
+    // The reading run has sent its last report; its thread may still be ending.
+    m_pThread.waitForRun();
+    m_pThread.fwriteinfo(dialog.page(), dialog.pageBytes());
+    startRun();
+}

@@ -1,0 +1,3 @@
+#include "moduletrace.h"
+
+Q_LOGGING_CATEGORY(lcModule, "fpdesk.module", QtInfoMsg)

@@ -1,0 +1,157 @@
+// The module's commands beyond the six buttons: 1:1 match, template export
+// and import, emptying the store, module information and the notepad. Each
+// acts only when m_option holds its own code, like the six.
+
+#include "SThread.h"
+
+#include "devicestate.h"
+#include "modulelib.h"
+#include "moduletrace.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int DEV_ADDR = -1;
+// Room for the blocks the library writes. A vendor's library may write more
+// than the length it names, so the buffers are generous and zeroed.
+constexpr int kTemplateRoom = 8192;
+constexpr int kTableRoom = 256;
+constexpr int kPageRoom = 256;
+// The stored template goes to buffer 0; a press makes its feature in buffer 1.
+constexpr int kStoredBuffer = 0;
+
+QByteArray bytesOf(const unsigned char *data, int size)
+{
+    return QByteArray(reinterpret_cast<const char *>(data), size);
+}
+
+} // namespace
+
+void SThread::runfmatchfinger()
+{
+    if (m_option != OpMatch)
+        return;
+    int ret = VYR(VYRLoadChar, hHandle[0], DEV_ADDR, kStoredBuffer, enrollid);
+    if (ret != 0) {
+        emit SShowMsg("比对失败");
+        return;
+    }
+    if (!featureFromPress(OpMatch))
+        return;
+    int score = 0;
+    ret = VYR(VYRMatch, hHandle[0], DEV_ADDR, &score);
+    emit SShowMsg(ret == 0 ? QString("比对成功 ID:%1 得分:%2").arg(enrollid).arg(score)
+                           : QString("比对失败"));
+}
+
+void SThread::runfexportchar()
+{
+    if (m_option != OpExport)
+        return;
+    std::vector<unsigned char> block(kTemplateRoom, 0);
+    int length = 0;
+    int ret = VYR(VYRLoadChar, hHandle[0], DEV_ADDR, kStoredBuffer, enrollid);
+    if (ret == 0)
+        ret = VYR(VYRUpChar, hHandle[0], DEV_ADDR, kStoredBuffer, block.data(), &length);
+    if (ret != 0 || length <= 0 || length > kTemplateRoom) {
+        emit SShowMsg("导出模板失败");
+        return;
+    }
+    // The window writes the file: the bytes travel with the report.
+    ModuleReport report;
+    report.operation = OpExport;
+    report.id = enrollid;
+    report.bytes = bytesOf(block.data(), length);
+    emit SShowReport(report);
+}
+
+void SThread::runfimportchar()
+{
+    if (m_option != OpImport)
+        return;
+    QByteArray block = m_payload; // the library takes a writable buffer
+    int ret = VYR(VYRDownChar, hHandle[0], DEV_ADDR, kStoredBuffer,
+                  reinterpret_cast<unsigned char *>(block.data()), int(block.size()));
+    if (ret == 0)
+        ret = VYR(VYRStoreChar, hHandle[0], DEV_ADDR, kStoredBuffer, enrollid);
+    emit SShowMsg(ret == 0 ? "导入模板成功" : "导入模板失败");
+    fplist();
+}
+
+void SThread::runfempty()
+{
+    if (m_option != OpEmpty)
+        return;
+    const int ret = VYR(VYREmpty, hHandle[0], DEV_ADDR);
+    emit SShowMsg(ret == 0 ? "清空成功" : "清空失败");
+    fplist();
+}
+
+void SThread::runfmoduleinfo()
+{
+    if (m_option != OpModuleInfo)
+        return;
+    unsigned char table[kTableRoom] = {};
+    int templates = 0;
+    int length = 0;
+    int ret = VYR(VYRReadParTable, hHandle[0], DEV_ADDR, table);
+    if (ret == 0)
+        ret = VYR(VYRTemplateNum, hHandle[0], DEV_ADDR, &templates);
+    if (ret == 0)
+        ret = VYR(VYRGetCharLen, &length);
+    if (ret != 0) {
+        emit SShowMsg("读取模块信息失败");
+        return;
+    }
+    ModuleReport report;
+    report.operation = OpModuleInfo;
+    report.bytes = bytesOf(table, kParTableBytes);
+    report.templates = templates;
+    report.templateLength = length;
+    emit SShowReport(report);
+}
+
+void SThread::runfreadinfo()
+{
+    if (m_option != OpReadNotepad)
+        return;
+    QByteArray pages;
+    for (int page = 0; page < kNotepadPages; ++page) {
+        unsigned char data[kPageRoom] = {};
+        if (VYR(VYRReadInfo, hHandle[0], DEV_ADDR, page, data) != 0) {
+            emit SShowMsg("读取记事本失败");
+            return;
+        }
+        pages += bytesOf(data, kNotepadPageBytes);
+    }
+    ModuleReport report;
+    report.operation = OpReadNotepad;
+    report.bytes = pages;
+    emit SShowReport(report);
+}
+
+void SThread::runfwriteinfo()
+{
+    if (m_option != OpWriteNotepad)
+        return;
+    unsigned char data[kPageRoom] = {};
+    std::memcpy(data, m_payload.constData(),
+                std::size_t(std::min<qsizetype>(m_payload.size(), kNotepadPageBytes)));
+    const int ret = VYR(VYRWriteInfo, hHandle[0], DEV_ADDR, m_page, data);
+    emit SShowMsg(ret == 0 ? "写入记事本成功" : "写入记事本失败");
+}
+
+QString SThread::importRefusal(qint64 size)
+{
+    if (!isdllok)
+        return "找不到动态库";
+    if (!VYRGetCharLen)
+        return "动态库缺少接口 VYRGetCharLen";
+    int length = 0;
+    if (VYR(VYRGetCharLen, &length) != 0 || size != length)
+        return "模板文件无效";
+    return QString();
+}
