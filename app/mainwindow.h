@@ -73,6 +73,7 @@ private:
                         QString *filter);
     void saveTemplate(const ModuleReport &report);
     void openNotepad(const QByteArray &pages);
+    void importChecked(int templateLength);
 
     SThread m_pThread;
     QPushButton *btn_opendevice = nullptr;
@@ -98,6 +99,7 @@ private:
     QImage m_frame; // the frame shown, as the module took it; null for the idle picture
     QString m_folder; // the last folder of a file dialog, for this session only
     QString m_exportPath; // where the template on its way from the module goes
+    QByteArray m_importBytes; // the template file on its way to the module
 };
 
 #endif // MAINWINDOW_H

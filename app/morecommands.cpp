@@ -22,6 +22,8 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#include <utility>
+
 namespace {
 
 const QString kImageFilters = QStringLiteral("PNG 图像 (*.png);;BMP 图像 (*.bmp)");
@@ -189,7 +191,8 @@ void MainWindow::deleteTemplate()
 }
 
 // A file of the wrong size is refused before the operator is asked for an
-// ID, and before any device call.
+// ID and before any call that reaches the device: a first run asks the
+// library its template length, and importChecked() goes on from there.
 void MainWindow::importTemplate()
 {
     if (m_pThread.busy())
@@ -205,18 +208,27 @@ void MainWindow::importTemplate()
         ShowMsg("模板文件无效");
         return;
     }
-    const QString refusal = SThread::importRefusal(file.size());
-    if (!refusal.isEmpty()) {
-        ShowMsg(refusal);
-        return;
-    }
-    const QByteArray bytes = file.readAll();
-    int id = 0;
-    if (bytes.size() != file.size()) {
+    m_importBytes = file.readAll();
+    if (m_importBytes.size() != file.size()) {
+        m_importBytes.clear();
         ShowMsg("模板文件无效");
         return;
     }
-    if (!askTemplateId("请输入注册ID(0-999)", &id) || m_pThread.busy())
+    m_pThread.fimportcheck();
+    startRun();
+}
+
+void MainWindow::importChecked(int templateLength)
+{
+    const QByteArray bytes = std::exchange(m_importBytes, QByteArray());
+    if (bytes.size() != templateLength) {
+        ShowMsg("模板文件无效");
+        return;
+    }
+    // The checking run has sent its last report; its thread may still be ending.
+    m_pThread.waitForRun();
+    int id = 0;
+    if (!askTemplateId("请输入注册ID(0-999)", &id) || m_closing || m_pThread.busy())
         return;
     m_pThread.fimportchar(id, bytes);
     startRun();
@@ -265,6 +277,9 @@ void MainWindow::ShowReport(ModuleReport report)
         break;
     case OpReadNotepad:
         openNotepad(report.bytes);
+        break;
+    case OpImportCheck:
+        importChecked(report.templateLength);
         break;
     default:
         break;

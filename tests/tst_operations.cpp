@@ -71,6 +71,8 @@ QStringList allowedCalls(int operation, int id)
         return QStringList {"VYRDownChar(h, -1, 0, ptr, 512)",
                             QStringLiteral("VYRStoreChar(h, -1, 0, %1)").arg(id)}
         + index;
+    case OpImportCheck:
+        return {"VYRGetCharLen(ptr)"};
     case OpEmpty:
         return QStringList("VYREmpty(h, -1)") + index;
     case OpModuleInfo:
@@ -105,6 +107,8 @@ void checkReport(WorkerHarness &harness, int operation, bool reported)
     } else if (operation == OpModuleInfo) {
         QCOMPARE(report.bytes.toHex(), QByteArray("0000000903e80003ffffffff00020006"));
         QCOMPARE(report.templates, 1);
+        QCOMPARE(report.templateLength, 512);
+    } else if (operation == OpImportCheck) {
         QCOMPARE(report.templateLength, 512);
     } else if (operation == OpReadNotepad) {
         QCOMPARE(report.bytes, QByteArray(512, '\0'));
@@ -237,6 +241,10 @@ void tst_Operations::operation_data()
                             << "list:3,7" << 6;
     QTest::newRow("import, refused store") << int(OpImport) << 7 << on << "VYRStoreChar 1 1"
                                            << QStringList {"导入模板失败"} << "list:3" << 6;
+    QTest::newRow("import check") << int(OpImportCheck) << 0 << on << "" << QStringList() << ""
+                                  << 1;
+    QTest::newRow("import check, refused") << int(OpImportCheck) << 0 << on << "VYRGetCharLen 1 1"
+                                           << QStringList {"导入模板失败"} << "" << 1;
     QTest::newRow("empty") << int(OpEmpty) << 0 << on << "" << QStringList {"清空成功"}
                            << "list:" << 5;
     QTest::newRow("empty, refused")

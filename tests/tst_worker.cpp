@@ -98,8 +98,9 @@ void tst_Worker::runFrame_data()
                            "empty",
                            "module information",
                            "notepad read",
-                           "notepad write"};
-    for (int op = OpClose; op <= OpWriteNotepad; ++op)
+                           "notepad write",
+                           "import check"};
+    for (int op = OpClose; op <= OpImportCheck; ++op)
         QTest::addRow("%s, device closed", names[op])
             << false << "" << op << kNotOpen << QStringList() << false;
 }
@@ -144,6 +145,7 @@ void tst_Worker::missingEntryPoint_data()
         {OpMatch, {"VYRLoadChar", "VYRGetImage", "VYRUpImage", "VYRGenChar", "VYRMatch"}},
         {OpExport, {"VYRLoadChar", "VYRUpChar"}},
         {OpImport, {"VYRDownChar", "VYRStoreChar", "VYRReadIndexTable"}},
+        {OpImportCheck, {"VYRGetCharLen", "VYRDownChar", "VYRStoreChar", "VYRReadIndexTable"}},
         {OpEmpty, {"VYREmpty", "VYRReadIndexTable"}},
         {OpModuleInfo, {"VYRReadParTable", "VYRTemplateNum", "VYRGetCharLen"}},
         {OpReadNotepad, {"VYRReadInfo"}},

@@ -130,6 +130,7 @@ void SThread::run()
     runfsearchfinger();
     runfmatchfinger();
     runfexportchar();
+    runfimportcheck();
     runfimportchar();
     runfempty();
     runfmoduleinfo();
@@ -353,6 +354,11 @@ void SThread::fexportchar(int id)
 {
     m_option.exchange(OpExport);
     enrollid = id;
+}
+
+void SThread::fimportcheck()
+{
+    m_option.exchange(OpImportCheck);
 }
 
 void SThread::fimportchar(int id, const QByteArray &templateBytes)

@@ -35,6 +35,7 @@ public:
     // The module's other commands (moreoperations.cpp).
     void runfmatchfinger();
     void runfexportchar();
+    void runfimportcheck();
     void runfimportchar();
     void runfempty();
     void runfmoduleinfo();
@@ -49,17 +50,12 @@ public:
     void fsearchfinger();
     void fmatchfinger(int id);
     void fexportchar(int id);
+    void fimportcheck();
     void fimportchar(int id, const QByteArray &templateBytes);
     void fempty();
     void fmoduleinfo();
     void freadinfo();
     void fwriteinfo(int page, const QByteArray &pageBytes);
-
-    // Why a template file of `size` bytes cannot be imported, as the status
-    // text to show, or an empty string when it can. It asks the library for
-    // its template length, a question to the library alone and not to the
-    // device, so that the window refuses a wrong file before it asks for an ID.
-    static QString importRefusal(qint64 size);
 
     // Whether a run is under way or its thread still winding down. Once this
     // says false, everything the last run wrote is visible to the caller.

@@ -28,7 +28,8 @@ enum Operation {
     OpEmpty = 10,
     OpModuleInfo = 11,
     OpReadNotepad = 12,
-    OpWriteNotepad = 13
+    OpWriteNotepad = 13,
+    OpImportCheck = 14 // the library's template length, asked before an import
 };
 
 constexpr int kImageWidth = 256;

@@ -76,6 +76,9 @@ QString missingEntryPoint(int operation)
         return firstMissing({NEED(VYRLoadChar), NEED(VYRUpChar)});
     case OpImport:
         return firstMissing({NEED(VYRDownChar), NEED(VYRStoreChar), NEED(VYRReadIndexTable)});
+    case OpImportCheck:
+        return firstMissing(
+            {NEED(VYRGetCharLen), NEED(VYRDownChar), NEED(VYRStoreChar), NEED(VYRReadIndexTable)});
     case OpEmpty:
         return firstMissing({NEED(VYREmpty), NEED(VYRReadIndexTable)});
     case OpModuleInfo:

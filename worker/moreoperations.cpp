@@ -68,6 +68,24 @@ void SThread::runfexportchar()
     emit SShowReport(report);
 }
 
+// An import takes two runs: this one asks the library its template length,
+// so that the window can refuse a file of another size before it asks for
+// an ID; then runfimportchar stores the file under that ID.
+void SThread::runfimportcheck()
+{
+    if (m_option != OpImportCheck)
+        return;
+    int length = 0;
+    if (VYR(VYRGetCharLen, &length) != 0 || length <= 0) {
+        emit SShowMsg("导入模板失败");
+        return;
+    }
+    ModuleReport report;
+    report.operation = OpImportCheck;
+    report.templateLength = length;
+    emit SShowReport(report);
+}
+
 void SThread::runfimportchar()
 {
     if (m_option != OpImport)
@@ -142,16 +160,4 @@ void SThread::runfwriteinfo()
                 std::size_t(std::min<qsizetype>(m_payload.size(), kNotepadPageBytes)));
     const int ret = VYR(VYRWriteInfo, hHandle[0], DEV_ADDR, m_page, data);
     emit SShowMsg(ret == 0 ? "写入记事本成功" : "写入记事本失败");
-}
-
-QString SThread::importRefusal(qint64 size)
-{
-    if (!isdllok)
-        return "找不到动态库";
-    if (!VYRGetCharLen)
-        return "动态库缺少接口 VYRGetCharLen";
-    int length = 0;
-    if (VYR(VYRGetCharLen, &length) != 0 || size != length)
-        return "模板文件无效";
-    return QString();
 }

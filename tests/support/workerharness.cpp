@@ -118,6 +118,9 @@ void WorkerHarness::start(Operation operation, int id)
     case OpImport:
         worker.fimportchar(id, payload);
         break;
+    case OpImportCheck:
+        worker.fimportcheck();
+        break;
     case OpEmpty:
         worker.fempty();
         break;
