@@ -20,7 +20,8 @@ PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libpng-
           fonts-wqy-microhei xvfb xauth)
 # The Qt 6 build of the tests. Qt 6's CMake files want OpenGL's headers for
 # Gui and its moc from the tools package; named here, not left to qt6-base-dev.
-QT6_PACKAGES=(qt6-base-dev qt6-base-dev-tools libgl-dev)
+# The program asks the X server for its DPI itself when built with Qt 6.
+QT6_PACKAGES=(qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

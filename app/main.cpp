@@ -5,6 +5,10 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+#include "x11fontdpi.h"
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -86,6 +90,8 @@ int main(int argc, char *argv[])
     // can still ask for it with QT_ENABLE_HIGHDPI_SCALING=1 or QT_SCALE_FACTOR.
     if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING"))
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    if (qEnvironmentVariableIntValue("QT_ENABLE_HIGHDPI_SCALING") == 0)
+        keepQt5FontDpiOnX11(argc, argv);
 #endif
     QApplication a(argc, argv);
     // QApplication has taken its own options out; anything left is unknown.
