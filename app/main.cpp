@@ -5,6 +5,10 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+#include "x11fontdpi.h"
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -79,6 +83,16 @@ int main(int argc, char *argv[])
                      argv[0]);
         return 1;
     }
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    // The window is laid out in device pixels, as Qt 5 draws it: fixed size,
+    // fonts grown by the desktop's DPI, nothing scaled. Qt 6 scales by the
+    // screen's device pixel ratio unless told not to; whoever wants that
+    // can still ask for it with QT_ENABLE_HIGHDPI_SCALING=1 or QT_SCALE_FACTOR.
+    if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING"))
+        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    if (qEnvironmentVariableIntValue("QT_ENABLE_HIGHDPI_SCALING") == 0)
+        keepQt5FontDpiOnX11(argc, argv);
+#endif
     QApplication a(argc, argv);
     // QApplication has taken its own options out; anything left is unknown.
     parser.process(a);

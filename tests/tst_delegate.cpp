@@ -53,9 +53,11 @@ private slots:
     void row();
     void painterLeftAsFound();
     void pictureReadAfresh();
+    void pictureNotSmoothed();
 
 private:
-    QImage paint(const QRect &rect, QStyle::State state, const QString &caption = "指纹[5]");
+    QImage paint(const QRect &rect, QStyle::State state, const QString &caption = "指纹[5]",
+                 QPainter::RenderHints hints = {});
     QStandardItemModel m_model;
     MuItemDelegate m_delegate;
 };
@@ -65,7 +67,8 @@ void tst_Delegate::init()
     writePicture(Qt::red, 40);
 }
 
-QImage tst_Delegate::paint(const QRect &rect, QStyle::State state, const QString &caption)
+QImage tst_Delegate::paint(const QRect &rect, QStyle::State state, const QString &caption,
+                           QPainter::RenderHints hints)
 {
     m_model.clear();
     auto *item = new QStandardItem;
@@ -77,6 +80,7 @@ QImage tst_Delegate::paint(const QRect &rect, QStyle::State state, const QString
     QImage canvas(240, 120, QImage::Format_RGB32);
     canvas.fill(kWhite);
     QPainter painter(&canvas);
+    painter.setRenderHints(hints);
     QStyleOptionViewItem option;
     option.rect = rect;
     option.state = state;
@@ -212,6 +216,28 @@ void tst_Delegate::pictureReadAfresh()
         for (int x = 30; x < 199; ++x)
             ink += isInk(canvas.pixel(x, y));
     QVERIFY(ink > 20);
+}
+
+// Qt 6's list view paints with smoothing on; the halved picture must still
+// show only its own colours, as with Qt 5.
+void tst_Delegate::pictureNotSmoothed()
+{
+    QImage stripes(40, 40, QImage::Format_RGB32);
+    for (int x = 0; x < 40; ++x) {
+        for (int y = 0; y < 40; ++y)
+            stripes.setPixel(x, y, x % 2 ? qRgb(0, 0, 255) : kRed);
+    }
+    QVERIFY(stripes.save(picturePath(), "PNG"));
+    const QImage canvas = paint(QRect(0, 0, 200, 30), QStyle::State_None, "指纹[5]",
+                                QPainter::SmoothPixmapTransform);
+    for (int y = 5; y < 25; ++y) {
+        for (int x = 5; x < 25; ++x) {
+            const QRgb pixel = canvas.pixel(x, y);
+            QVERIFY2(
+                pixel == kRed || pixel == qRgb(0, 0, 255),
+                qPrintable(QStringLiteral("pixel %1, %2 is %3").arg(x).arg(y).arg(pixel, 0, 16)));
+        }
+    }
 }
 
 QTEST_MAIN(tst_Delegate)

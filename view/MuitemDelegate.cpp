@@ -35,6 +35,9 @@ void MuItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
     if (!index.isValid())
         return;
     painter->save();
+    // The row picture is halved pixel by pixel, as Qt 5's list view draws it:
+    // Qt 6's hands over a painter that smooths scaled pictures.
+    painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
 
     const MuItemData itemData = index.data(Qt::UserRole + 1).value<MuItemData>();
 
