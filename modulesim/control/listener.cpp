@@ -4,6 +4,7 @@
 #include "dispatcher.h"
 #include "harness.h"
 #include "module.h"
+#include "plumbing.h"
 #include "socketdir.h"
 
 #include <algorithm>
@@ -14,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
-#include <system_error>
 #include <vector>
 
 #include <poll.h>
@@ -33,11 +33,6 @@ constexpr std::size_t kReadChunk = 65536;
 // A client that reads no replies gets no more commands served past this.
 constexpr std::size_t kOutputLimit = 256 * 1024;
 constexpr std::chrono::milliseconds kAcceptBackOff {100};
-
-std::string lastError()
-{
-    return std::generic_category().message(errno);
-}
 
 struct Client
 {
