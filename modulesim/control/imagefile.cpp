@@ -75,6 +75,39 @@ unsigned channel(std::uint32_t pixel, std::uint32_t mask)
     return unsigned(std::uint64_t((pixel & mask) >> shift) * 255 / maximum);
 }
 
+// How a BMP's pixels turn into greys: by the palette for 8 bits a pixel, by
+// the colour masks for 32.
+struct BmpPixels
+{
+    unsigned bits;
+    std::uint32_t masks[3] = {0xff0000, 0xff00, 0xff};
+    std::uint32_t greys[256] = {};
+
+    unsigned grey(const unsigned char *row, int x) const
+    {
+        if (bits == 8)
+            return greys[row[x]];
+        if (bits == 24)
+            return luma(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+        const std::uint32_t pixel = getLe32(row + 4 * x);
+        return luma(channel(pixel, masks[0]), channel(pixel, masks[1]), channel(pixel, masks[2]));
+    }
+};
+
+// The palette's colours as greys; false when the file ends inside it.
+bool readPalette(const unsigned char *data, std::size_t size, std::uint32_t infoSize,
+                 std::uint32_t (&greys)[256])
+{
+    const std::uint32_t used = getLe32(data + 46);
+    const std::size_t entries = used == 0 || used > 256 ? 256 : used;
+    const std::size_t at = 14 + std::size_t(infoSize);
+    if (at + 4 * entries > size)
+        return false;
+    for (std::size_t i = 0; i < entries; ++i)
+        greys[i] = luma(data[at + 4 * i + 2], data[at + 4 * i + 1], data[at + 4 * i]);
+    return true;
+}
+
 std::optional<GreyPicture> decodeBmp(const std::vector<unsigned char> &bytes, std::string &error)
 {
     const std::size_t size = bytes.size();
@@ -99,26 +132,18 @@ std::optional<GreyPicture> decodeBmp(const std::vector<unsigned char> &bytes, st
     }
     if (!sizeAllowed(width, height, error))
         return std::nullopt;
-    std::uint32_t masks[3] = {0xff0000, 0xff00, 0xff};
+    BmpPixels format {bits};
     if (bitfields) {
         if (size < 14 + 40 + 12) {
             error = "is a truncated BMP image";
             return std::nullopt;
         }
         for (int i = 0; i < 3; ++i)
-            masks[i] = getLe32(data + 54 + 4 * i);
+            format.masks[i] = getLe32(data + 54 + 4 * i);
     }
-    std::uint32_t greys[256] = {};
-    if (bits == 8) {
-        const std::uint32_t used = getLe32(data + 46);
-        const std::size_t entries = used == 0 || used > 256 ? 256 : used;
-        const std::size_t at = 14 + std::size_t(infoSize);
-        if (at + 4 * entries > size) {
-            error = "is a truncated BMP image";
-            return std::nullopt;
-        }
-        for (std::size_t i = 0; i < entries; ++i)
-            greys[i] = luma(data[at + 4 * i + 2], data[at + 4 * i + 1], data[at + 4 * i]);
+    if (bits == 8 && !readPalette(data, size, infoSize, format.greys)) {
+        error = "is a truncated BMP image";
+        return std::nullopt;
     }
     const std::size_t stride = (std::size_t(width) * bits + 31) / 32 * 4;
     if (offset > size || (size - offset) / stride < std::size_t(height)) {
@@ -131,19 +156,8 @@ std::optional<GreyPicture> decodeBmp(const std::vector<unsigned char> &bytes, st
         const int row = topDown ? y : picture.height - 1 - y;
         const unsigned char *in = data + offset + stride * std::size_t(row);
         unsigned char *out = picture.pixels.data() + std::size_t(y) * std::size_t(width);
-        for (int x = 0; x < width; ++x) {
-            unsigned grey = 0;
-            if (bits == 8) {
-                grey = greys[in[x]];
-            } else if (bits == 24) {
-                grey = luma(in[3 * x + 2], in[3 * x + 1], in[3 * x]);
-            } else {
-                const std::uint32_t pixel = getLe32(in + 4 * x);
-                grey = luma(channel(pixel, masks[0]), channel(pixel, masks[1]),
-                            channel(pixel, masks[2]));
-            }
-            out[x] = static_cast<unsigned char>(grey);
-        }
+        for (int x = 0; x < width; ++x)
+            out[x] = static_cast<unsigned char>(format.grey(in, x));
     }
     return picture;
 }
