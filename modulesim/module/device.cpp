@@ -17,8 +17,6 @@ namespace vyrsim {
 
 namespace {
 
-using State = Board::State;
-
 std::uint64_t scramble(std::uint64_t x)
 {
     x ^= x >> 33;
@@ -49,7 +47,7 @@ int Device::open(int *handle)
 {
     if (!handle)
         return VYRSIM_ERR_BAD_ARGUMENT;
-    return m_board.locked([&](State &s) {
+    return m_board.locked([&](Board::State &s) {
         if (!s.attached)
             return VYRSIM_ERR_NO_DEVICE;
         // Opening again drops the old session and hands out a new handle.
@@ -62,7 +60,7 @@ int Device::open(int *handle)
 
 int Device::close(int h)
 {
-    return m_board.onDevice(h, Board::kAddress, [](State &s) {
+    return m_board.onDevice(h, Board::kAddress, [](Board::State &s) {
         s.open = false;
         s.buffers = {};
         return VYRSIM_OK;
@@ -71,7 +69,7 @@ int Device::close(int h)
 
 int Device::verifyPassword(int h, int addr, const unsigned char *password)
 {
-    return m_board.onDevice(h, addr, [&](State &) {
+    return m_board.onDevice(h, addr, [&](Board::State &) {
         if (!password)
             return VYRSIM_ERR_BAD_ARGUMENT;
         const unsigned char factory[4] = {0, 0, 0, 0};
@@ -82,7 +80,7 @@ int Device::verifyPassword(int h, int addr, const unsigned char *password)
 int Device::getImage(int h, int addr)
 {
     bool finger = false;
-    if (const int rc = m_board.onDevice(h, addr, [&](State &s) {
+    if (const int rc = m_board.onDevice(h, addr, [&](Board::State &s) {
             finger = s.sensor.capture(s.image);
             return VYRSIM_OK;
         }))
@@ -93,7 +91,7 @@ int Device::getImage(int h, int addr)
 
 int Device::upImage(int h, int addr, unsigned char *image, int *length)
 {
-    if (const int rc = m_board.onDevice(h, addr, [&](State &s) {
+    if (const int rc = m_board.onDevice(h, addr, [&](Board::State &s) {
             if (!image || !length)
                 return VYRSIM_ERR_BAD_ARGUMENT;
             const unsigned upload = ++s.uploads;
@@ -113,7 +111,7 @@ int Device::upImage(int h, int addr, unsigned char *image, int *length)
 
 int Device::genChar(int h, int addr, int buffer)
 {
-    return m_board.onDevice(h, addr, [&](State &s) {
+    return m_board.onDevice(h, addr, [&](Board::State &s) {
         if (!isBuffer(buffer))
             return VYRSIM_ERR_BAD_ARGUMENT;
         if (s.image.cells.empty())
@@ -128,7 +126,7 @@ int Device::genChar(int h, int addr, int buffer)
 
 int Device::match(int h, int addr, int *score)
 {
-    return m_board.onDevice(h, addr, [&](State &s) {
+    return m_board.onDevice(h, addr, [&](Board::State &s) {
         if (!score)
             return VYRSIM_ERR_BAD_ARGUMENT;
         if (s.buffers[0].empty() || s.buffers[1].empty())
@@ -140,7 +138,7 @@ int Device::match(int h, int addr, int *score)
 
 int Device::search(int h, int addr, int buffer, int start, int count, int *id, int *score)
 {
-    return m_board.onDevice(h, addr, [&](State &s) {
+    return m_board.onDevice(h, addr, [&](Board::State &s) {
         const Store &store = s.store.store();
         if (!isBuffer(buffer) || !id || !score || start < 0 || count < 1 || !store.contains(start))
             return VYRSIM_ERR_BAD_ARGUMENT;
@@ -159,7 +157,7 @@ int Device::search(int h, int addr, int buffer, int start, int count, int *id, i
 
 int Device::regModule(int h, int addr)
 {
-    return m_board.onDevice(h, addr, [&](State &s) {
+    return m_board.onDevice(h, addr, [&](Board::State &s) {
         if (s.buffers[0].empty() || s.buffers[1].empty())
             return VYRSIM_ERR_EMPTY;
         std::optional<Template> merged = mergeFeatures(s.buffers[0], s.buffers[1]);
@@ -173,7 +171,7 @@ int Device::regModule(int h, int addr)
 
 int Device::upChar(int h, int addr, int buffer, unsigned char *data, int *length)
 {
-    return m_board.onDevice(h, addr, [&](State &s) {
+    return m_board.onDevice(h, addr, [&](Board::State &s) {
         if (!isBuffer(buffer) || !data || !length)
             return VYRSIM_ERR_BAD_ARGUMENT;
         const Template &t = s.buffers[std::size_t(buffer)];
@@ -188,7 +186,7 @@ int Device::upChar(int h, int addr, int buffer, unsigned char *data, int *length
 
 int Device::downChar(int h, int addr, int buffer, const unsigned char *data, int length)
 {
-    return m_board.onDevice(h, addr, [&](State &s) {
+    return m_board.onDevice(h, addr, [&](Board::State &s) {
         if (!isBuffer(buffer) || !data)
             return VYRSIM_ERR_BAD_ARGUMENT;
         std::optional<Template> t = decodeTemplate(data, length);
@@ -201,7 +199,7 @@ int Device::downChar(int h, int addr, int buffer, const unsigned char *data, int
 
 int Device::randomData(int h, int addr, unsigned char *data)
 {
-    return m_board.onDevice(h, addr, [&](State &s) {
+    return m_board.onDevice(h, addr, [&](Board::State &s) {
         if (!data)
             return VYRSIM_ERR_BAD_ARGUMENT;
         s.random = scramble(s.random + 0x9e3779b97f4a7c15ULL);
@@ -212,7 +210,7 @@ int Device::randomData(int h, int addr, unsigned char *data)
 
 int Device::userDefine(int h, int addr, int port, int level)
 {
-    return m_board.onDevice(h, addr, [&](State &) {
+    return m_board.onDevice(h, addr, [&](Board::State &) {
         return port < 0 || port > 1 || level < 0 || level > 1 ? VYRSIM_ERR_BAD_ARGUMENT : VYRSIM_OK;
     });
 }

@@ -6,15 +6,9 @@
 
 namespace vyrsim {
 
-namespace {
-
-using State = Board::State;
-
-} // namespace
-
 int DeviceStore::storeChar(int h, int addr, int buffer, int id)
 {
-    return m_board.onDevice(h, addr, [&](State &s) -> int {
+    return m_board.onDevice(h, addr, [&](Board::State &s) -> int {
         if (buffer < 0 || buffer >= Board::kBuffers)
             return VYRSIM_ERR_BAD_ARGUMENT;
         if (!s.store.store().contains(id))
@@ -28,22 +22,19 @@ int DeviceStore::storeChar(int h, int addr, int buffer, int id)
 
 int DeviceStore::loadChar(int h, int addr, int buffer, int id)
 {
-    return m_board.onDevice(h, addr, [&](State &s) {
-        const Store &store = s.store.store();
+    return m_board.onDevice(h, addr, [&](Board::State &s) -> int {
         if (buffer < 0 || buffer >= Board::kBuffers)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        if (!store.contains(id))
-            return VYRSIM_ERR_BAD_ID;
-        if (!store.occupied(id))
-            return VYRSIM_ERR_EMPTY;
-        s.buffers[std::size_t(buffer)] = store.at(id);
+        if (const int rc = s.store.held(id))
+            return rc;
+        s.buffers[std::size_t(buffer)] = s.store.store().at(id);
         return VYRSIM_OK;
     });
 }
 
 int DeviceStore::delChar(int h, int addr, int id, int count)
 {
-    return m_board.onDevice(h, addr, [&](State &s) -> int {
+    return m_board.onDevice(h, addr, [&](Board::State &s) -> int {
         if (count < 1)
             return VYRSIM_ERR_BAD_ARGUMENT;
         if (id < 0 || (long long)id + count > s.store.store().capacity())
@@ -54,13 +45,14 @@ int DeviceStore::delChar(int h, int addr, int id, int count)
 
 int DeviceStore::empty(int h, int addr)
 {
-    return m_board.onDevice(
-        h, addr, [](State &s) { return s.store.change([](Store &store) { store.clear(); }); });
+    return m_board.onDevice(h, addr, [](Board::State &s) {
+        return s.store.change([](Store &store) { store.clear(); });
+    });
 }
 
 int DeviceStore::readParTable(int h, int addr, unsigned char *table)
 {
-    return m_board.onDevice(h, addr, [&](State &s) {
+    return m_board.onDevice(h, addr, [&](Board::State &s) {
         if (!table)
             return VYRSIM_ERR_BAD_ARGUMENT;
         // Status register, sensor type, capacity, security level, address,
@@ -89,7 +81,7 @@ int DeviceStore::readParTable(int h, int addr, unsigned char *table)
 
 int DeviceStore::templateNum(int h, int addr, int *count)
 {
-    return m_board.onDevice(h, addr, [&](State &s) {
+    return m_board.onDevice(h, addr, [&](Board::State &s) {
         if (!count)
             return VYRSIM_ERR_BAD_ARGUMENT;
         *count = s.store.store().count();
@@ -99,7 +91,7 @@ int DeviceStore::templateNum(int h, int addr, int *count)
 
 int DeviceStore::readIndexTable(int h, int addr, int page, unsigned char *bits)
 {
-    return m_board.onDevice(h, addr, [&](State &s) {
+    return m_board.onDevice(h, addr, [&](Board::State &s) {
         if (page < 0 || page >= kIndexPages || !bits)
             return VYRSIM_ERR_BAD_ARGUMENT;
         // Bit j of byte i stands for ID 256 * page + 8 * i + j, least significant bit first.
@@ -110,7 +102,7 @@ int DeviceStore::readIndexTable(int h, int addr, int page, unsigned char *bits)
 
 int DeviceStore::readInfo(int h, int addr, int page, unsigned char *data)
 {
-    return m_board.onDevice(h, addr, [&](State &s) {
+    return m_board.onDevice(h, addr, [&](Board::State &s) {
         if (page < 0 || page >= Store::kNotepadPages || !data)
             return VYRSIM_ERR_BAD_ARGUMENT;
         std::memcpy(data, s.store.store().notepad(page).data(), Store::kNotepadPageBytes);
@@ -120,7 +112,7 @@ int DeviceStore::readInfo(int h, int addr, int page, unsigned char *data)
 
 int DeviceStore::writeInfo(int h, int addr, int page, const unsigned char *data)
 {
-    return m_board.onDevice(h, addr, [&](State &s) -> int {
+    return m_board.onDevice(h, addr, [&](Board::State &s) -> int {
         if (page < 0 || page >= Store::kNotepadPages || !data)
             return VYRSIM_ERR_BAD_ARGUMENT;
         return s.store.change([&](Store &store) { store.setNotepad(page, data); });

@@ -21,6 +21,13 @@ std::optional<std::string> PersistentStore::path() const
     return m_file->path();
 }
 
+int PersistentStore::held(int id) const
+{
+    if (!m_store.contains(id))
+        return VYRSIM_ERR_BAD_ID;
+    return m_store.occupied(id) ? VYRSIM_OK : VYRSIM_ERR_EMPTY;
+}
+
 int PersistentStore::load()
 {
     m_failing = false;

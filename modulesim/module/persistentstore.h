@@ -23,6 +23,9 @@ public:
     int use(const char *path);
 
     const Store &store() const { return m_store; }
+    // VYRSIM_OK when the ID holds a template, VYRSIM_ERR_BAD_ID outside the
+    // store, VYRSIM_ERR_EMPTY when it is empty.
+    int held(int id) const;
     // The file's path, or nothing for a store in memory only.
     std::optional<std::string> path() const;
 

@@ -7,26 +7,21 @@
 
 namespace vyrsim {
 
-namespace {
-
-using State = Board::State;
-
-} // namespace
-
 int StoreControl::useStore(const char *path)
 {
-    return m_board.locked([&](State &s) { return s.store.use(path); });
+    return m_board.locked([&](Board::State &s) { return s.store.use(path); });
 }
 
 int StoreControl::setCapacity(int ids)
 {
-    return m_board.locked(
-        [&](State &s) { return s.store.change([&](Store &store) { store.setCapacity(ids); }); });
+    return m_board.locked([&](Board::State &s) {
+        return s.store.change([&](Store &store) { store.setCapacity(ids); });
+    });
 }
 
 int StoreControl::capacity() const
 {
-    return m_board.locked([](const State &s) { return s.store.store().capacity(); });
+    return m_board.locked([](const Board::State &s) { return s.store.store().capacity(); });
 }
 
 int StoreControl::storeFinger(int id, int finger)
@@ -36,7 +31,7 @@ int StoreControl::storeFinger(int id, int finger)
     const Template t = m_enrollments.of(finger);
     // Only the change of the store itself takes the module's lock; the
     // capacity is checked again, as it may have shrunk meanwhile.
-    return m_board.locked([&](State &s) -> int {
+    return m_board.locked([&](Board::State &s) -> int {
         if (!s.store.store().contains(id))
             return VYRSIM_ERR_BAD_ID;
         return s.store.change([&](Store &store) { store.put(id, t); });
@@ -45,7 +40,7 @@ int StoreControl::storeFinger(int id, int finger)
 
 int StoreControl::stored(int id) const
 {
-    return m_board.locked([&](const State &s) {
+    return m_board.locked([&](const Board::State &s) {
         const Store &store = s.store.store();
         if (!store.contains(id))
             return -1;
@@ -55,33 +50,27 @@ int StoreControl::stored(int id) const
 
 int StoreControl::storeDelete(int id)
 {
-    return m_board.locked([&](State &s) -> int {
-        const Store &store = s.store.store();
-        if (!store.contains(id))
-            return VYRSIM_ERR_BAD_ID;
-        if (!store.occupied(id))
-            return VYRSIM_ERR_EMPTY;
-        return s.store.change([&](Store &next) { next.erase(id, 1); });
+    return m_board.locked([&](Board::State &s) -> int {
+        if (const int rc = s.store.held(id))
+            return rc;
+        return s.store.change([&](Store &store) { store.erase(id, 1); });
     });
 }
 
 int StoreControl::storeClear()
 {
     return m_board.locked(
-        [](State &s) { return s.store.change([](Store &store) { store.clear(); }); });
+        [](Board::State &s) { return s.store.change([](Store &store) { store.clear(); }); });
 }
 
 int StoreControl::storeExport(int id, unsigned char *block) const
 {
     if (!block)
         return VYRSIM_ERR_BAD_ARGUMENT;
-    return m_board.locked([&](const State &s) {
-        const Store &store = s.store.store();
-        if (!store.contains(id))
-            return VYRSIM_ERR_BAD_ID;
-        if (!store.occupied(id))
-            return VYRSIM_ERR_EMPTY;
-        const TemplateBytes bytes = encodeTemplate(store.at(id));
+    return m_board.locked([&](const Board::State &s) -> int {
+        if (const int rc = s.store.held(id))
+            return rc;
+        const TemplateBytes bytes = encodeTemplate(s.store.store().at(id));
         std::memcpy(block, bytes.data(), bytes.size());
         return VYRSIM_OK;
     });
@@ -92,7 +81,7 @@ int StoreControl::storeImport(int id, const unsigned char *block, int length)
     if (!block)
         return VYRSIM_ERR_BAD_ARGUMENT;
     std::optional<Template> t = decodeTemplate(block, length);
-    return m_board.locked([&](State &s) -> int {
+    return m_board.locked([&](Board::State &s) -> int {
         if (!s.store.store().contains(id))
             return VYRSIM_ERR_BAD_ID;
         if (!t || t->empty())
