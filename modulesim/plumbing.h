@@ -40,9 +40,8 @@ inline void putLe32(unsigned char *at, std::uint32_t value)
 
 inline void appendLe32(std::vector<unsigned char> &out, std::uint32_t value)
 {
-    unsigned char bytes[4];
-    putLe32(bytes, value);
-    out.insert(out.end(), bytes, bytes + 4);
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<unsigned char>(value >> (8 * i)));
 }
 
 // The last failed call's errno, as words to follow "cannot ...: ".
