@@ -1,6 +1,7 @@
 #include "bmp.h"
 
 #include "fingersynth.h"
+#include "plumbing.h"
 #include "vyrsim.h"
 
 #include <cstdio>
@@ -20,28 +21,6 @@ struct FileCloser
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-void put16(unsigned char *at, unsigned value)
-{
-    at[0] = static_cast<unsigned char>(value);
-    at[1] = static_cast<unsigned char>(value >> 8);
-}
-
-void put32(unsigned char *at, unsigned value)
-{
-    put16(at, value & 0xffff);
-    put16(at + 2, value >> 16);
-}
-
-unsigned get16(const unsigned char *at)
-{
-    return unsigned(at[0]) | unsigned(at[1]) << 8;
-}
-
-unsigned get32(const unsigned char *at)
-{
-    return get16(at) | get16(at + 2) << 16;
-}
-
 } // namespace
 
 int writeBmp(const unsigned char *image, const char *path)
@@ -51,15 +30,15 @@ int writeBmp(const unsigned char *image, const char *path)
     unsigned char header[kHeaderBytes] = {};
     header[0] = 'B';
     header[1] = 'M';
-    put32(header + 2, kHeaderBytes + kFrameBytes);
-    put32(header + 10, kHeaderBytes);
-    put32(header + 14, 40);
-    put32(header + 18, kFrameWidth);
-    put32(header + 22, kFrameHeight); // positive: bottom row first
-    put16(header + 26, 1);
-    put16(header + 28, 8);
-    put32(header + 34, kFrameBytes);
-    put32(header + 46, 256);
+    putLe32(header + 2, kHeaderBytes + kFrameBytes);
+    putLe32(header + 10, kHeaderBytes);
+    putLe32(header + 14, 40);
+    putLe32(header + 18, kFrameWidth);
+    putLe32(header + 22, kFrameHeight); // positive: bottom row first
+    putLe16(header + 26, 1);
+    putLe16(header + 28, 8);
+    putLe32(header + 34, kFrameBytes);
+    putLe32(header + 46, 256);
     for (unsigned i = 0; i < 256; ++i) {
         unsigned char *entry = header + 54 + 4 * i;
         entry[0] = entry[1] = entry[2] = static_cast<unsigned char>(i);
@@ -90,13 +69,13 @@ int readBmp(const char *path, unsigned char *image, int *length)
         return VYRSIM_ERR_FILE;
     // Every field is compared as the bits it is, before any arithmetic: a
     // height of -2^31 has no positive counterpart.
-    const unsigned offset = get32(header + 10);
-    const unsigned width = get32(header + 18);
-    const unsigned height = get32(header + 22);
+    const unsigned offset = getLe32(header + 10);
+    const unsigned width = getLe32(header + 18);
+    const unsigned height = getLe32(header + 22);
     const bool topDown = height == unsigned(-kFrameHeight);
-    if (get32(header + 14) < 40 || width != unsigned(kFrameWidth)
-        || (height != unsigned(kFrameHeight) && !topDown) || get16(header + 28) != 8
-        || get32(header + 30) != 0 || offset < sizeof header || offset > (1u << 20))
+    if (getLe32(header + 14) < 40 || width != unsigned(kFrameWidth)
+        || (height != unsigned(kFrameHeight) && !topDown) || getLe16(header + 28) != 8
+        || getLe32(header + 30) != 0 || offset < sizeof header || offset > (1u << 20))
         return VYRSIM_ERR_FILE;
     std::vector<unsigned char> pixels(kFrameBytes);
     if (std::fseek(file.get(), long(offset), SEEK_SET) != 0

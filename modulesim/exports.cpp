@@ -68,9 +68,24 @@ private:
     std::optional<int> m_fault;
 };
 
-Module &module()
+vyrsim::Device &device()
 {
-    return Module::instance();
+    return Module::instance().device();
+}
+
+vyrsim::DeviceStore &deviceStore()
+{
+    return Module::instance().deviceStore();
+}
+
+vyrsim::TestControl &control()
+{
+    return Module::instance().control();
+}
+
+vyrsim::StoreControl &storeControl()
+{
+    return Module::instance().storeControl();
 }
 
 // Copies a text into a caller's buffer, NUL-terminated, cut to fit; returns
@@ -92,19 +107,19 @@ extern "C" {
 int VYR_SETPATH(int path, int option)
 {
     return Call("VYR_SETPATH", {arg(path), arg(option)}).run([&] {
-        return module().setPath(path, option);
+        return device().setPath(path, option);
     });
 }
 
 int VYR_MODE(int mode)
 {
-    return Call("VYR_MODE", {arg(mode)}).run([&] { return module().setMode(mode); });
+    return Call("VYR_MODE", {arg(mode)}).run([&] { return device().setMode(mode); });
 }
 
 void VYR_Delaytime(int ms)
 {
     Call("VYR_Delaytime", {arg(ms)}).run([&] {
-        module().setDelayMs(ms);
+        control().setDelayMs(ms);
         return 0;
     });
 }
@@ -112,44 +127,44 @@ void VYR_Delaytime(int ms)
 int VYROpenDeviceEx(int *handle, int type, const char *name, int port, int baud)
 {
     return Call("VYROpenDeviceEx", {arg(handle), arg(type), arg(name), arg(port), arg(baud)})
-        .run([&] { return module().open(handle); });
+        .run([&] { return device().open(handle); });
 }
 
 int VYRCloseDeviceEx(int h)
 {
-    return Call("VYRCloseDeviceEx", {arg(h)}).run([&] { return module().close(h); });
+    return Call("VYRCloseDeviceEx", {arg(h)}).run([&] { return device().close(h); });
 }
 
 int VYRVfyPwd(int h, int addr, unsigned char *password)
 {
     return Call("VYRVfyPwd", {arg(h), arg(addr), arg(password)}).run([&] {
-        return module().verifyPassword(h, addr, password);
+        return device().verifyPassword(h, addr, password);
     });
 }
 
 int VYRGetImage(int h, int addr)
 {
-    return Call("VYRGetImage", {arg(h), arg(addr)}).run([&] { return module().getImage(h, addr); });
+    return Call("VYRGetImage", {arg(h), arg(addr)}).run([&] { return device().getImage(h, addr); });
 }
 
 int VYRUpImage(int h, int addr, unsigned char *image, int *length)
 {
     return Call("VYRUpImage", {arg(h), arg(addr), arg(image), arg(length)}).run([&] {
-        return module().upImage(h, addr, image, length);
+        return device().upImage(h, addr, image, length);
     });
 }
 
 int VYRGenChar(int h, int addr, int buffer)
 {
     return Call("VYRGenChar", {arg(h), arg(addr), arg(buffer)}).run([&] {
-        return module().genChar(h, addr, buffer);
+        return device().genChar(h, addr, buffer);
     });
 }
 
 int VYRMatch(int h, int addr, int *score)
 {
     return Call("VYRMatch", {arg(h), arg(addr), arg(score)}).run([&] {
-        return module().match(h, addr, score);
+        return device().match(h, addr, score);
     });
 }
 
@@ -157,99 +172,99 @@ int VYRSearch(int h, int addr, int buffer, int start, int count, int *id, int *s
 {
     return Call("VYRSearch",
                 {arg(h), arg(addr), arg(buffer), arg(start), arg(count), arg(id), arg(score)})
-        .run([&] { return module().search(h, addr, buffer, start, count, id, score); });
+        .run([&] { return device().search(h, addr, buffer, start, count, id, score); });
 }
 
 int VYRRegModule(int h, int addr)
 {
     return Call("VYRRegModule", {arg(h), arg(addr)}).run([&] {
-        return module().regModule(h, addr);
+        return device().regModule(h, addr);
     });
 }
 
 int VYRStoreChar(int h, int addr, int buffer, int id)
 {
     return Call("VYRStoreChar", {arg(h), arg(addr), arg(buffer), arg(id)}).run([&] {
-        return module().storeChar(h, addr, buffer, id);
+        return deviceStore().storeChar(h, addr, buffer, id);
     });
 }
 
 int VYRLoadChar(int h, int addr, int buffer, int id)
 {
     return Call("VYRLoadChar", {arg(h), arg(addr), arg(buffer), arg(id)}).run([&] {
-        return module().loadChar(h, addr, buffer, id);
+        return deviceStore().loadChar(h, addr, buffer, id);
     });
 }
 
 int VYRUpChar(int h, int addr, int buffer, unsigned char *data, int *length)
 {
     return Call("VYRUpChar", {arg(h), arg(addr), arg(buffer), arg(data), arg(length)}).run([&] {
-        return module().upChar(h, addr, buffer, data, length);
+        return device().upChar(h, addr, buffer, data, length);
     });
 }
 
 int VYRDownChar(int h, int addr, int buffer, unsigned char *data, int length)
 {
     return Call("VYRDownChar", {arg(h), arg(addr), arg(buffer), arg(data), arg(length)}).run([&] {
-        return module().downChar(h, addr, buffer, data, length);
+        return device().downChar(h, addr, buffer, data, length);
     });
 }
 
 int VYRDelChar(int h, int addr, int id, int count)
 {
     return Call("VYRDelChar", {arg(h), arg(addr), arg(id), arg(count)}).run([&] {
-        return module().delChar(h, addr, id, count);
+        return deviceStore().delChar(h, addr, id, count);
     });
 }
 
 int VYREmpty(int h, int addr)
 {
-    return Call("VYREmpty", {arg(h), arg(addr)}).run([&] { return module().empty(h, addr); });
+    return Call("VYREmpty", {arg(h), arg(addr)}).run([&] { return deviceStore().empty(h, addr); });
 }
 
 int VYRReadParTable(int h, int addr, unsigned char *table)
 {
     return Call("VYRReadParTable", {arg(h), arg(addr), arg(table)}).run([&] {
-        return module().readParTable(h, addr, table);
+        return deviceStore().readParTable(h, addr, table);
     });
 }
 
 int VYRTemplateNum(int h, int addr, int *count)
 {
     return Call("VYRTemplateNum", {arg(h), arg(addr), arg(count)}).run([&] {
-        return module().templateNum(h, addr, count);
+        return deviceStore().templateNum(h, addr, count);
     });
 }
 
 int VYRReadIndexTable(int h, int addr, int page, unsigned char *bits)
 {
     return Call("VYRReadIndexTable", {arg(h), arg(addr), arg(page), arg(bits)}).run([&] {
-        return module().readIndexTable(h, addr, page, bits);
+        return deviceStore().readIndexTable(h, addr, page, bits);
     });
 }
 
 int VYRGetRandomData(int h, int addr, unsigned char *data)
 {
     return Call("VYRGetRandomData", {arg(h), arg(addr), arg(data)}).run([&] {
-        return module().randomData(h, addr, data);
+        return device().randomData(h, addr, data);
     });
 }
 
 int VYRDoUserDefine(int h, int addr, int port, int level)
 {
     return Call("VYRDoUserDefine", {arg(h), arg(addr), arg(port), arg(level)}).run([&] {
-        return module().userDefine(h, addr, port, level);
+        return device().userDefine(h, addr, port, level);
     });
 }
 
 int VYRSetCharLen(int length)
 {
-    return Call("VYRSetCharLen", {arg(length)}).run([&] { return module().setCharLen(length); });
+    return Call("VYRSetCharLen", {arg(length)}).run([&] { return device().setCharLen(length); });
 }
 
 int VYRGetCharLen(int *length)
 {
-    return Call("VYRGetCharLen", {arg(length)}).run([&] { return module().getCharLen(length); });
+    return Call("VYRGetCharLen", {arg(length)}).run([&] { return device().getCharLen(length); });
 }
 
 int VYRImgData2BMP(unsigned char *image, const char *path)
@@ -269,14 +284,14 @@ int VYRGetImgDataFromBMP(const char *path, unsigned char *image, int *length)
 int VYRReadInfo(int h, int addr, int page, unsigned char *data)
 {
     return Call("VYRReadInfo", {arg(h), arg(addr), arg(page), arg(data)}).run([&] {
-        return module().readInfo(h, addr, page, data);
+        return deviceStore().readInfo(h, addr, page, data);
     });
 }
 
 int VYRWriteInfo(int h, int addr, int page, unsigned char *data)
 {
     return Call("VYRWriteInfo", {arg(h), arg(addr), arg(page), arg(data)}).run([&] {
-        return module().writeInfo(h, addr, page, data);
+        return deviceStore().writeInfo(h, addr, page, data);
     });
 }
 
@@ -284,98 +299,97 @@ int VYRWriteInfo(int h, int addr, int page, unsigned char *data)
 
 void vyrsim_reset(void)
 {
-    Harness::instance().reset();
-    module().resetForTest();
+    control().reset();
 }
 
 int vyrsim_use_store(const char *path)
 {
-    return module().useStore(path);
+    return storeControl().useStore(path);
 }
 
 void vyrsim_set_attached(int attached)
 {
-    module().setAttached(attached != 0);
+    control().setAttached(attached != 0);
 }
 
 void vyrsim_set_delay_ms(int ms)
 {
-    module().setDelayMs(ms);
+    control().setDelayMs(ms);
 }
 
 void vyrsim_set_autopilot(int on)
 {
-    module().setAutopilot(on != 0);
+    control().setAutopilot(on != 0);
 }
 
 void vyrsim_set_autopilot_finger(int finger)
 {
-    module().setAutopilotFinger(finger);
+    control().setAutopilotFinger(finger);
 }
 
 void vyrsim_set_capacity(int ids)
 {
-    module().setCapacity(ids);
+    storeControl().setCapacity(ids);
 }
 
 int vyrsim_capacity(void)
 {
-    return module().capacity();
+    return storeControl().capacity();
 }
 
 void vyrsim_set_frame_mode(int mode)
 {
-    module().setFrameMode(mode);
+    control().setFrameMode(mode);
 }
 
 void vyrsim_set_finger(int finger)
 {
-    module().setFinger(finger);
+    control().setFinger(finger);
 }
 
 void vyrsim_script(const int *fingers, int count)
 {
-    module().setScript(fingers, count);
+    control().setScript(fingers, count);
 }
 
 int vyrsim_script_left(void)
 {
-    return module().scriptLeft();
+    return control().scriptLeft();
 }
 
 int vyrsim_place_image(const unsigned char *pixels, int width, int height)
 {
-    return module().placeImage(pixels, width, height);
+    return control().placeImage(pixels, width, height);
 }
 
 int vyrsim_store(int id, int finger)
 {
-    return module().storeFinger(id, finger);
+    return storeControl().storeFinger(id, finger);
 }
 
 int vyrsim_stored(int id)
 {
-    return module().stored(id);
+    return storeControl().stored(id);
 }
 
 int vyrsim_store_delete(int id)
 {
-    return module().storeDelete(id);
+    return storeControl().storeDelete(id);
 }
 
 int vyrsim_store_clear(void)
 {
-    return module().storeClear();
+    return storeControl().storeClear();
 }
 
 int vyrsim_store_export(int id, unsigned char *block)
 {
-    return module().storeExport(id, block);
+    return storeControl().storeExport(id, block);
 }
 
 int vyrsim_store_import(int id, const unsigned char *block, int length)
 {
-    return module().storeImport(id, block, length);
+    return storeControl().storeImport(id, block, length);
 }
 
 int vyrsim_fail(const char *entry, int first, int count, int code)
@@ -416,7 +430,7 @@ void vyrsim_log_clear(void)
 
 int vyrsim_status(char *out, int size)
 {
-    return copyText(module().describe() + " faults=" + Harness::instance().describeFaults(), out,
+    return copyText(control().describe() + " faults=" + Harness::instance().describeFaults(), out,
                     size);
 }
 

@@ -1,5 +1,7 @@
 #include "commands.h"
 
+#include "handlers.h"
+
 #include <algorithm>
 
 namespace vyrsim::control {
@@ -59,40 +61,45 @@ const Verb *findVerb(std::string_view &rest)
 const std::vector<Verb> &commandTable()
 {
     static const std::vector<Verb> table = {
-        {CommandId::Help, "help", "", 0, 0, false, true, "list the commands"},
-        {CommandId::Status, "status", "", 0, 0, false, false,
+        {"help", "", 0, 0, false, true, &handleHelp, "list the commands"},
+        {"status", "", 0, 0, false, false, &handleStatus,
          "what the module is doing, as key=value pairs"},
-        {CommandId::Press, "press", "[FINGER]", 0, 1, false, false,
+        {"press", "[FINGER]", 0, 1, false, false, &handlePress,
          "put a finger (default 1) on the sensor and keep it there; the autopilot stops"},
-        {CommandId::Lift, "lift", "", 0, 0, false, false,
+        {"lift", "", 0, 0, false, false, &handleLift,
          "take every finger and image off the sensor; the autopilot stops"},
-        {CommandId::Image, "image", "FILE", 1, 1, true, false,
+        {"image", "FILE", 1, 1, true, false, &handleImage,
          "put a PNG, BMP or PGM image of any size on the sensor, centred"},
-        {CommandId::Autopilot, "autopilot", "on|off|FINGER", 1, 1, false, false,
+        {"autopilot", "on|off|FINGER", 1, 1, false, false, &handleAutopilot,
          "the operator who presses a finger now and then (FINGER: on, with that finger)"},
-        {CommandId::Attach, "attach", "", 0, 0, false, false, "plug the module in"},
-        {CommandId::Detach, "detach", "", 0, 0, false, false,
+        {"attach", "", 0, 0, false, false, &handleAttach, "plug the module in"},
+        {"detach", "", 0, 0, false, false, &handleDetach,
          "unplug the module: calls fail as with no module"},
-        {CommandId::Delay, "delay", "MS", 1, 1, false, false,
+        {"delay", "MS", 1, 1, false, false, &handleDelay,
          "each image request and upload takes MS milliseconds"},
-        {CommandId::FailClear, "fail clear", "", 0, 0, false, false, "disarm every fault"},
-        {CommandId::Fail, "fail", "ENTRY [CODE] [COUNT]", 1, 3, false, false,
+        {"fail clear", "", 0, 0, false, false, &handleFailClear, "disarm every fault"},
+        {"fail", "ENTRY [CODE] [COUNT]", 1, 3, false, false, &handleFail,
          "calls of the entry point fail with CODE (default 1): the next COUNT, or all until fail "
          "clear"},
-        {CommandId::StoreList, "store list", "", 0, 0, false, true, "the IDs that hold a template"},
-        {CommandId::StoreAdd, "store add", "ID FINGER", 2, 2, false, false,
+        {"store list", "", 0, 0, false, true, &handleStoreList, "the IDs that hold a template"},
+        {"store add", "ID FINGER", 2, 2, false, false, &handleStoreAdd,
          "enroll a finger under the ID"},
-        {CommandId::StoreDelete, "store delete", "ID", 1, 1, false, false,
+        {"store delete", "ID", 1, 1, false, false, &handleStoreDelete,
          "delete the template under the ID"},
-        {CommandId::StoreClear, "store clear", "", 0, 0, false, false, "delete every template"},
-        {CommandId::StoreExport, "store export", "ID FILE", 2, 2, true, false,
+        {"store clear", "", 0, 0, false, false, &handleStoreClear, "delete every template"},
+        {"store export", "ID FILE", 2, 2, true, false, &handleStoreExport,
          "write the template under the ID to FILE as its 512-byte block"},
-        {CommandId::StoreImport, "store import", "ID FILE", 2, 2, true, false,
+        {"store import", "ID FILE", 2, 2, true, false, &handleStoreImport,
          "store the 512-byte template block in FILE under the ID"},
-        {CommandId::Log, "log", "[N]", 0, 1, false, true,
+        {"log", "[N]", 0, 1, false, true, &handleLog,
          "the last N entry point calls (default 10), with arguments and results"},
     };
     return table;
+}
+
+std::string Request::usage() const
+{
+    return std::string("usage: ") + verb.name + " " + verb.arguments;
 }
 
 std::string Command::line() const

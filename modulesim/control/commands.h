@@ -2,7 +2,8 @@
 #define COMMANDS_H
 
 // The commands of the control channel, one table for both ends: the
-// library's listener parses lines with it, and the vyrsim program checks
+// library's listener parses lines with it and answers each by its row's
+// handler (handlers.h), and the vyrsim program checks
 // what it is asked to send, makes file paths absolute and knows which
 // replies go on over several lines.
 //
@@ -22,36 +23,33 @@ namespace vyrsim::control {
 // Longer lines are refused, on the channel and by vyrsim.
 constexpr std::size_t kMaxLineBytes = 4096;
 
-enum class CommandId {
-    Help,
-    Status,
-    Press,
-    Lift,
-    Image,
-    Autopilot,
-    Attach,
-    Detach,
-    Delay,
-    FailClear,
-    Fail,
-    StoreList,
-    StoreAdd,
-    StoreDelete,
-    StoreClear,
-    StoreExport,
-    StoreImport,
-    Log
+struct ControlApi; // dispatcher.h
+struct Verb;
+
+// What a command's handler is given: the calls to act through, the command
+// as the table names it and its arguments, already counted.
+struct Request
+{
+    const ControlApi &api;
+    const Verb &verb;
+    const std::vector<std::string> &args;
+
+    // "usage: NAME ARGUMENTS", for a reply that says how to call it.
+    std::string usage() const;
 };
+
+// The whole reply to a command, each of its lines ending in '\n'.
+using Handler = std::string (*)(const Request &);
 
 struct Verb
 {
-    CommandId id;
     const char *name;
     const char *arguments; // as help shows them: "ID FINGER", "[N]"
     int minArguments;
     int maxArguments;
     bool pathLast; // the last argument is a file path
     bool listReply;
+    Handler handler;
     const char *summary;
 };
 

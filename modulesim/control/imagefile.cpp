@@ -1,11 +1,12 @@
 #include "imagefile.h"
 
+#include "plumbing.h"
+
 #include <png.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,11 +18,6 @@ namespace {
 
 constexpr std::size_t kMaxFileBytes = std::size_t(256) << 20;
 constexpr std::uint64_t kMaxPixels = std::uint64_t(64) << 20;
-
-std::string lastError()
-{
-    return std::generic_category().message(errno);
-}
 
 bool sizeAllowed(long long width, long long height, std::string &error)
 {
@@ -41,16 +37,6 @@ bool sizeAllowed(long long width, long long height, std::string &error)
 unsigned luma(unsigned red, unsigned green, unsigned blue)
 {
     return (red * 299 + green * 587 + blue * 114 + 500) / 1000;
-}
-
-std::uint32_t get16(const unsigned char *at)
-{
-    return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8;
-}
-
-std::uint32_t get32(const unsigned char *at)
-{
-    return get16(at) | get16(at + 2) << 16;
 }
 
 std::optional<GreyPicture> decodePng(const std::vector<unsigned char> &bytes, std::string &error)
@@ -89,20 +75,53 @@ unsigned channel(std::uint32_t pixel, std::uint32_t mask)
     return unsigned(std::uint64_t((pixel & mask) >> shift) * 255 / maximum);
 }
 
+// How a BMP's pixels turn into greys: by the palette for 8 bits a pixel, by
+// the colour masks for 32.
+struct BmpPixels
+{
+    unsigned bits;
+    std::uint32_t masks[3] = {0xff0000, 0xff00, 0xff};
+    std::uint32_t greys[256] = {};
+
+    unsigned grey(const unsigned char *row, int x) const
+    {
+        if (bits == 8)
+            return greys[row[x]];
+        if (bits == 24)
+            return luma(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+        const std::uint32_t pixel = getLe32(row + 4 * x);
+        return luma(channel(pixel, masks[0]), channel(pixel, masks[1]), channel(pixel, masks[2]));
+    }
+};
+
+// The palette's colours as greys; false when the file ends inside it.
+bool readPalette(const unsigned char *data, std::size_t size, std::uint32_t infoSize,
+                 std::uint32_t (&greys)[256])
+{
+    const std::uint32_t used = getLe32(data + 46);
+    const std::size_t entries = used == 0 || used > 256 ? 256 : used;
+    const std::size_t at = 14 + std::size_t(infoSize);
+    if (at + 4 * entries > size)
+        return false;
+    for (std::size_t i = 0; i < entries; ++i)
+        greys[i] = luma(data[at + 4 * i + 2], data[at + 4 * i + 1], data[at + 4 * i]);
+    return true;
+}
+
 std::optional<GreyPicture> decodeBmp(const std::vector<unsigned char> &bytes, std::string &error)
 {
     const std::size_t size = bytes.size();
     const unsigned char *data = bytes.data();
-    if (size < 54 || get32(data + 14) < 40) {
+    if (size < 54 || getLe32(data + 14) < 40) {
         error = "is a truncated BMP image or one of an old kind";
         return std::nullopt;
     }
-    const std::uint32_t offset = get32(data + 10);
-    const std::uint32_t infoSize = get32(data + 14);
-    const auto width = std::int32_t(get32(data + 18));
-    const auto rawHeight = std::int32_t(get32(data + 22));
-    const unsigned bits = get16(data + 28);
-    const std::uint32_t compression = get32(data + 30);
+    const std::uint32_t offset = getLe32(data + 10);
+    const std::uint32_t infoSize = getLe32(data + 14);
+    const auto width = std::int32_t(getLe32(data + 18));
+    const auto rawHeight = std::int32_t(getLe32(data + 22));
+    const unsigned bits = getLe16(data + 28);
+    const std::uint32_t compression = getLe32(data + 30);
     const bool topDown = rawHeight < 0;
     const long long height = topDown ? -(long long)rawHeight : rawHeight;
     const bool bitfields = compression == 3 && bits == 32;
@@ -113,26 +132,18 @@ std::optional<GreyPicture> decodeBmp(const std::vector<unsigned char> &bytes, st
     }
     if (!sizeAllowed(width, height, error))
         return std::nullopt;
-    std::uint32_t masks[3] = {0xff0000, 0xff00, 0xff};
+    BmpPixels format {bits};
     if (bitfields) {
         if (size < 14 + 40 + 12) {
             error = "is a truncated BMP image";
             return std::nullopt;
         }
         for (int i = 0; i < 3; ++i)
-            masks[i] = get32(data + 54 + 4 * i);
+            format.masks[i] = getLe32(data + 54 + 4 * i);
     }
-    std::uint32_t greys[256] = {};
-    if (bits == 8) {
-        const std::uint32_t used = get32(data + 46);
-        const std::size_t entries = used == 0 || used > 256 ? 256 : used;
-        const std::size_t at = 14 + std::size_t(infoSize);
-        if (at + 4 * entries > size) {
-            error = "is a truncated BMP image";
-            return std::nullopt;
-        }
-        for (std::size_t i = 0; i < entries; ++i)
-            greys[i] = luma(data[at + 4 * i + 2], data[at + 4 * i + 1], data[at + 4 * i]);
+    if (bits == 8 && !readPalette(data, size, infoSize, format.greys)) {
+        error = "is a truncated BMP image";
+        return std::nullopt;
     }
     const std::size_t stride = (std::size_t(width) * bits + 31) / 32 * 4;
     if (offset > size || (size - offset) / stride < std::size_t(height)) {
@@ -145,19 +156,8 @@ std::optional<GreyPicture> decodeBmp(const std::vector<unsigned char> &bytes, st
         const int row = topDown ? y : picture.height - 1 - y;
         const unsigned char *in = data + offset + stride * std::size_t(row);
         unsigned char *out = picture.pixels.data() + std::size_t(y) * std::size_t(width);
-        for (int x = 0; x < width; ++x) {
-            unsigned grey = 0;
-            if (bits == 8) {
-                grey = greys[in[x]];
-            } else if (bits == 24) {
-                grey = luma(in[3 * x + 2], in[3 * x + 1], in[3 * x]);
-            } else {
-                const std::uint32_t pixel = get32(in + 4 * x);
-                grey = luma(channel(pixel, masks[0]), channel(pixel, masks[1]),
-                            channel(pixel, masks[2]));
-            }
-            out[x] = static_cast<unsigned char>(grey);
-        }
+        for (int x = 0; x < width; ++x)
+            out[x] = static_cast<unsigned char>(format.grey(in, x));
     }
     return picture;
 }
@@ -243,19 +243,19 @@ bool readFileBytes(const std::string &path, std::size_t limit, std::vector<unsig
 {
     // Without O_NONBLOCK a FIFO nobody writes to would hold the listener's
     // only thread, and with it every client and the host's exit.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0) {
         error = "cannot read " + path + ": " + lastError();
         return false;
     }
     bytes.clear();
-    const std::string kind = notRegular(fd);
+    const std::string kind = notRegular(fd.get());
     bool ok = kind.empty();
     if (!ok)
         error = "cannot read " + path + ": it is " + kind + ", not a regular file";
     unsigned char chunk[65536];
     while (ok) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -270,7 +270,6 @@ bool readFileBytes(const std::string &path, std::size_t limit, std::vector<unsig
         if (n <= 0)
             break;
     }
-    ::close(fd);
     return ok;
 }
 

@@ -4,6 +4,7 @@
 #include "dispatcher.h"
 #include "harness.h"
 #include "module.h"
+#include "plumbing.h"
 #include "socketdir.h"
 
 #include <algorithm>
@@ -13,8 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
-#include <system_error>
 #include <vector>
 
 #include <poll.h>
@@ -33,11 +32,6 @@ constexpr std::size_t kReadChunk = 65536;
 // A client that reads no replies gets no more commands served past this.
 constexpr std::size_t kOutputLimit = 256 * 1024;
 constexpr std::chrono::milliseconds kAcceptBackOff {100};
-
-std::string lastError()
-{
-    return std::generic_category().message(errno);
-}
 
 struct Client
 {
@@ -128,32 +122,74 @@ bool acceptClients(int listenFd, std::vector<Client> &clients)
     }
 }
 
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds from now to `at`, rounded up; 0 once it has passed.
+int msUntil(Clock::time_point at)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(at - Clock::now());
+    return int(std::max<long long>(0, left.count()));
+}
+
+// The wake-up descriptor first, the listening socket second, then one entry
+// a client in the order of `clients`.
+void fillPolled(std::vector<pollfd> &polled, int wakeFd, int listenFd, bool accepting,
+                const std::vector<Client> &clients)
+{
+    const short listenEvents = accepting ? POLLIN : 0;
+    polled.assign({{wakeFd, POLLIN, 0}, {listenFd, listenEvents, 0}});
+    for (const Client &client : clients) {
+        short events = 0;
+        if (!client.closing && client.out.size() < kOutputLimit)
+            events |= POLLIN;
+        if (!client.out.empty())
+            events |= POLLOUT;
+        polled.push_back({client.fd, events, 0});
+    }
+}
+
+// Reads, answers and writes for each client poll() spoke of.
+void serveClients(std::vector<Client> &clients, const std::vector<pollfd> &polled,
+                  const Dispatcher &dispatcher)
+{
+    const std::size_t served = polled.size() - 2; // clients accepted since were not polled
+    for (std::size_t i = 0; i < served; ++i) {
+        Client &client = clients[i];
+        const short revents = polled[i + 2].revents;
+        if (revents & POLLIN)
+            readSome(client, dispatcher);
+        else if (revents & (POLLHUP | POLLERR | POLLNVAL))
+            client.dead = true;
+        if (revents & POLLOUT)
+            answerLines(client, dispatcher); // lines held back for a full output
+        if (!client.dead)
+            sendSome(client);
+        if (client.closing && client.out.empty())
+            client.dead = true;
+    }
+}
+
+void dropDeadClients(std::vector<Client> &clients)
+{
+    for (Client &client : clients)
+        if (client.dead)
+            ::close(client.fd);
+    clients.erase(std::remove_if(clients.begin(), clients.end(),
+                                 [](const Client &client) { return client.dead; }),
+                  clients.end());
+}
+
 void serve(int listenFd, int wakeFd)
 {
     const Dispatcher dispatcher;
     std::vector<Client> clients;
     std::vector<pollfd> polled;
-    using Clock = std::chrono::steady_clock;
-    std::optional<Clock::time_point> acceptAgainAt; // set while out of descriptors
+    bool backingOff = false; // out of descriptors: no accepting before acceptAgainAt
+    Clock::time_point acceptAgainAt;
     bool toldOutOfDescriptors = false;
     for (;;) {
-        int timeoutMs = -1;
-        if (acceptAgainAt) {
-            const auto left
-                = std::chrono::ceil<std::chrono::milliseconds>(*acceptAgainAt - Clock::now());
-            timeoutMs = int(std::max<long long>(0, left.count()));
-        }
-        const short listenEvents = acceptAgainAt ? 0 : POLLIN;
-        polled.assign({{wakeFd, POLLIN, 0}, {listenFd, listenEvents, 0}});
-        for (const Client &client : clients) {
-            short events = 0;
-            if (!client.closing && client.out.size() < kOutputLimit)
-                events |= POLLIN;
-            if (!client.out.empty())
-                events |= POLLOUT;
-            polled.push_back({client.fd, events, 0});
-        }
-        if (::poll(polled.data(), polled.size(), timeoutMs) < 0) {
+        fillPolled(polled, wakeFd, listenFd, !backingOff, clients);
+        if (::poll(polled.data(), polled.size(), backingOff ? msUntil(acceptAgainAt) : -1) < 0) {
             if (errno == EINTR)
                 continue;
             std::fprintf(stderr, "vyrsim: the control channel stops: %s\n", lastError().c_str());
@@ -161,27 +197,14 @@ void serve(int listenFd, int wakeFd)
         }
         if (polled[0].revents)
             break;
-        if (acceptAgainAt && Clock::now() >= *acceptAgainAt)
-            acceptAgainAt.reset();
-        const std::size_t served = clients.size(); // those that were polled
-        for (std::size_t i = 0; i < served; ++i) {
-            Client &client = clients[i];
-            const short revents = polled[i + 2].revents;
-            if (revents & POLLIN)
-                readSome(client, dispatcher);
-            else if (revents & (POLLHUP | POLLERR | POLLNVAL))
-                client.dead = true;
-            if (revents & POLLOUT)
-                answerLines(client, dispatcher); // lines held back for a full output
-            if (!client.dead)
-                sendSome(client);
-            if (client.closing && client.out.empty())
-                client.dead = true;
-        }
+        if (backingOff && Clock::now() >= acceptAgainAt)
+            backingOff = false;
+        serveClients(clients, polled, dispatcher);
         if ((polled[1].revents & POLLIN) && !acceptClients(listenFd, clients)) {
             // Served clients go on; new ones wait in the queue until a
             // descriptor is free, looked for ten times a second.
             acceptAgainAt = Clock::now() + kAcceptBackOff;
+            backingOff = true;
             if (!toldOutOfDescriptors)
                 std::fprintf(stderr, "vyrsim: the control channel accepts no client: %s\n",
                              lastError().c_str());
@@ -189,16 +212,52 @@ void serve(int listenFd, int wakeFd)
         } else if (polled[1].revents & POLLIN) {
             toldOutOfDescriptors = false;
         }
-        for (Client &client : clients)
-            if (client.dead)
-                ::close(client.fd);
-        clients.erase(std::remove_if(clients.begin(), clients.end(),
-                                     [](const Client &client) { return client.dead; }),
-                      clients.end());
+        dropDeadClients(clients);
     }
     for (const Client &client : clients)
         ::close(client.fd);
     ::close(listenFd);
+}
+
+// A socket listening on the address's path, readable by this user alone,
+// with what stat() says of its file; -1 with `why` said otherwise, the
+// socket file removed again if this call made it.
+int listenOn(const sockaddr_un &address, struct stat &info, std::string &why)
+{
+    const char *path = address.sun_path;
+    const int listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    bool bound = false; // the socket file is ours to remove
+    const auto fail = [&](const std::string &reason) {
+        why = reason;
+        if (bound)
+            ::unlink(path);
+        if (listenFd >= 0)
+            ::close(listenFd);
+        return -1;
+    };
+    if (listenFd < 0)
+        return fail(lastError());
+    const auto bindSocket = [&] {
+        return ::bind(listenFd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    };
+    if (!bindSocket()) {
+        if (errno != EADDRINUSE)
+            return fail(lastError());
+        // Left by an earlier process of the same pid, unless a second copy
+        // of the library in this very process answers on it.
+        const int probe = connectTo(path);
+        if (probe >= 0) {
+            ::close(probe);
+            return fail("another copy of the library in this process serves it");
+        }
+        ::unlink(path);
+        if (!bindSocket())
+            return fail(lastError());
+    }
+    bound = true;
+    if (::chmod(path, 0600) != 0 || ::listen(listenFd, 16) != 0 || ::stat(path, &info) != 0)
+        return fail(lastError());
+    return listenFd;
 }
 
 // Sockets of processes that are gone: killed before they could remove them.
@@ -266,45 +325,21 @@ bool Listener::start()
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
 
-    const int listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    bool bound = false; // the socket file is ours to remove
-    const auto fail = [&](const std::string &why) {
-        std::fprintf(stderr, "vyrsim: no control channel on %s: %s\n", path.c_str(), why.c_str());
-        if (bound)
-            ::unlink(path.c_str());
-        if (listenFd >= 0)
-            ::close(listenFd);
-        return false;
-    };
-    if (listenFd < 0)
-        return fail(lastError());
-    const auto bindSocket = [&] {
-        return ::bind(listenFd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
-    };
-    if (!bindSocket()) {
-        if (errno != EADDRINUSE)
-            return fail(lastError());
-        // Left by an earlier process of the same pid, unless a second copy
-        // of the library in this very process answers on it.
-        const int probe = connectTo(path);
-        if (probe >= 0) {
-            ::close(probe);
-            return fail("another copy of the library in this process serves it");
-        }
-        ::unlink(path.c_str());
-        if (!bindSocket())
-            return fail(lastError());
-    }
-    bound = true;
+    std::string why;
     struct stat info
     {
     };
-    if (::chmod(path.c_str(), 0600) != 0 || ::listen(listenFd, 16) != 0
-        || ::stat(path.c_str(), &info) != 0)
-        return fail(lastError());
-    const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd < 0)
-        return fail(lastError());
+    const int listenFd = listenOn(address, info, why);
+    const int wakeFd = listenFd < 0 ? -1 : ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (listenFd >= 0 && wakeFd < 0) {
+        why = lastError();
+        ::unlink(path.c_str());
+        ::close(listenFd);
+    }
+    if (wakeFd < 0) {
+        std::fprintf(stderr, "vyrsim: no control channel on %s: %s\n", path.c_str(), why.c_str());
+        return false;
+    }
     m_wakeFd = wakeFd;
     m_path = path;
     m_device = info.st_dev;

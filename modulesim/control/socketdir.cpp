@@ -1,11 +1,12 @@
 #include "socketdir.h"
 
+#include "plumbing.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <system_error>
 
 #include <dirent.h>
 #include <sys/socket.h>
@@ -17,11 +18,6 @@
 namespace vyrsim::control {
 
 namespace {
-
-std::string lastError()
-{
-    return std::generic_category().message(errno);
-}
 
 bool checkDirectory(const std::string &directory, bool repairMode, std::string &error)
 {

@@ -198,6 +198,40 @@ std::optional<int> connectToModule(std::optional<int> pid, std::string &error)
     return std::nullopt;
 }
 
+// Options go before the command; one after it would otherwise travel as an
+// argument and be refused far from the cause. "./--pid" names a file.
+bool pidAfterCommand(int argc, char *argv[], int first)
+{
+    for (int i = first; i < argc && std::strcmp(argv[first - 1], "--") != 0; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--pid" || argument.compare(0, 6, "--pid=") == 0)
+            return true;
+    }
+    return false;
+}
+
+// The commands of standard input, a line each, until it ends: 0 when every
+// one was sound and answered "ok", 1 otherwise.
+int runScript(Connection &connection)
+{
+    bool allOk = true;
+    std::string line;
+    std::string error;
+    while (std::getline(std::cin, line)) {
+        const std::size_t start = line.find_first_not_of(" \t\r");
+        if (start == std::string::npos || line[start] == '#')
+            continue; // blank lines and comments make scripts readable
+        std::optional<Command> next = parseCommand(line, error);
+        if (!next) {
+            std::printf("error: %s\n", error.c_str());
+            allOk = false;
+            continue;
+        }
+        allOk = exchange(connection, *next) && allOk;
+    }
+    return allOk ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -233,13 +267,8 @@ int main(int argc, char *argv[])
         break;
     }
 
-    // Options go before the command; one after it would otherwise travel as
-    // an argument and be refused far from the cause. "./--pid" names a file.
-    for (int i = first; i < argc && std::strcmp(argv[first - 1], "--") != 0; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--pid" || argument.compare(0, 6, "--pid=") == 0)
-            return complain("--pid goes before the command: vyrsim --pid N COMMAND ...", 2);
-    }
+    if (pidAfterCommand(argc, argv, first))
+        return complain("--pid goes before the command: vyrsim --pid N COMMAND ...", 2);
 
     std::optional<Command> command;
     if (first < argc) {
@@ -262,20 +291,5 @@ int main(int argc, char *argv[])
 
     if (command)
         return exchange(connection, *command) ? 0 : 1;
-
-    bool allOk = true;
-    std::string line;
-    while (std::getline(std::cin, line)) {
-        const std::size_t start = line.find_first_not_of(" \t\r");
-        if (start == std::string::npos || line[start] == '#')
-            continue; // blank lines and comments make scripts readable
-        std::optional<Command> next = parseCommand(line, error);
-        if (!next) {
-            std::printf("error: %s\n", error.c_str());
-            allOk = false;
-            continue;
-        }
-        allOk = exchange(connection, *next) && allOk;
-    }
-    return allOk ? 0 : 1;
+    return runScript(connection);
 }

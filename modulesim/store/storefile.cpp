@@ -1,5 +1,6 @@
 #include "storefile.h"
 
+#include "plumbing.h"
 #include "templatecodec.h"
 
 #include <cerrno>
@@ -7,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <system_error>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -26,25 +26,6 @@ constexpr std::size_t kNotepadBytes = Store::kNotepadPages * Store::kNotepadPage
 constexpr std::size_t kRecordBytes = 4 + kTemplateBytes;
 constexpr std::size_t kEmptyFileBytes = kHeaderBytes + kNotepadBytes + 4;
 constexpr std::size_t kLargestFileBytes = kEmptyFileBytes + kRecordBytes * Store::kMaxCapacity;
-
-void put32(std::vector<unsigned char> &out, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<unsigned char>(value >> (8 * i)));
-}
-
-std::uint32_t get32(const unsigned char *at)
-{
-    std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i)
-        value |= std::uint32_t(at[i]) << (8 * i);
-    return value;
-}
-
-std::string lastError()
-{
-    return std::generic_category().message(errno);
-}
 
 std::string parentOf(const std::string &path)
 {
@@ -87,49 +68,24 @@ bool writeAll(int fd, const unsigned char *data, std::size_t size)
     return true;
 }
 
-class Fd
-{
-public:
-    explicit Fd(int fd)
-        : m_fd(fd)
-    { }
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-    int release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
-
 } // namespace
 
 std::vector<unsigned char> serializeStore(const Store &store)
 {
     std::vector<unsigned char> out(kMagic, kMagic + sizeof kMagic);
-    put32(out, kVersion);
-    put32(out, std::uint32_t(store.capacity()));
-    put32(out, std::uint32_t(store.count()));
+    appendLe32(out, kVersion);
+    appendLe32(out, std::uint32_t(store.capacity()));
+    appendLe32(out, std::uint32_t(store.count()));
     for (int page = 0; page < Store::kNotepadPages; ++page)
         out.insert(out.end(), store.notepad(page).begin(), store.notepad(page).end());
     for (int id = 0; id < store.capacity(); ++id) {
         if (!store.occupied(id))
             continue;
-        put32(out, std::uint32_t(id));
+        appendLe32(out, std::uint32_t(id));
         const TemplateBytes block = encodeTemplate(store.at(id));
         out.insert(out.end(), block.begin(), block.end());
     }
-    put32(out, crc32(out.data(), int(out.size())));
+    appendLe32(out, crc32(out.data(), int(out.size())));
     return out;
 }
 
@@ -143,9 +99,9 @@ std::optional<Store> parseStore(const unsigned char *data, std::size_t size, std
         problem = "truncated to " + std::to_string(size) + " bytes";
         return std::nullopt;
     }
-    const std::uint32_t version = get32(data + 8);
-    const std::uint32_t capacity = get32(data + 12);
-    const std::uint32_t count = get32(data + 16);
+    const std::uint32_t version = getLe32(data + 8);
+    const std::uint32_t capacity = getLe32(data + 12);
+    const std::uint32_t count = getLe32(data + 16);
     if (version != kVersion) {
         problem = "layout version " + std::to_string(version) + ", this module reads "
             + std::to_string(kVersion);
@@ -162,7 +118,7 @@ std::optional<Store> parseStore(const unsigned char *data, std::size_t size, std
             + " templates take " + std::to_string(expected);
         return std::nullopt;
     }
-    if (crc32(data, int(size - 4)) != get32(data + size - 4)) {
+    if (crc32(data, int(size - 4)) != getLe32(data + size - 4)) {
         problem = "checksum mismatch";
         return std::nullopt;
     }
@@ -172,7 +128,7 @@ std::optional<Store> parseStore(const unsigned char *data, std::size_t size, std
         store.setNotepad(page, at);
     long long previous = -1;
     for (std::uint32_t i = 0; i < count; ++i, at += kRecordBytes) {
-        const std::uint32_t id = get32(at);
+        const std::uint32_t id = getLe32(at);
         std::optional<Template> t = decodeTemplate(at + 4, kTemplateBytes);
         if (id >= capacity || (long long)id <= previous || !t || t->empty()) {
             problem = "record " + std::to_string(i) + " (ID " + std::to_string(id) + ") is damaged";
