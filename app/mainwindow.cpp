@@ -2,6 +2,7 @@
 
 #include "MuItemDelegate.h"
 #include "handover.h"
+#include "moduleformat.h"
 #include "mulistitemdata.h"
 
 #include <QCloseEvent>
@@ -18,10 +19,6 @@
 #include <limits>
 
 namespace {
-
-constexpr int kImageWidth = 256;
-constexpr int kImageHeight = 288;
-constexpr int kIndexBytes = 512;
 
 QString besideProgram(const char *relativePath)
 {
@@ -211,7 +208,11 @@ void MainWindow::Enable_btn(bool bEnabled)
 
 void MainWindow::Showfinger(unsigned char *fingerdata, int w, int h)
 {
-    const HandOver::Receipt receipt(fingerdata);
+    HandOver::receive(fingerdata, [&](const unsigned char *data) { showFrame(data, w, h); });
+}
+
+void MainWindow::showFrame(const unsigned char *fingerdata, int w, int h)
+{
     // Rows are taken as 4-byte aligned; a width that is not a multiple of 4
     // would read past the rows the caller wrote, so it shows nothing.
     if (!fingerdata || w <= 0 || h <= 0 || w % 4 != 0) {
@@ -228,12 +229,11 @@ void MainWindow::Showfinger(unsigned char *fingerdata, int w, int h)
             table.append(qRgb(i, i, i));
         return table;
     }();
-    QImage image(fingerdata, w, h, QImage::Format_Indexed8);
-    image.setColorTable(grey);
     // Kept as the module took it, for saving: the slot goes back when this returns.
-    m_frame = image.copy();
+    m_frame = QImage(fingerdata, w, h, QImage::Format_Indexed8).copy();
+    m_frame.setColorTable(grey);
     updateCommands();
-    const QPixmap pixmap = QPixmap::fromImage(image);
+    const QPixmap pixmap = QPixmap::fromImage(m_frame);
     f_finger->setPixmap(
         pixmap.scaled(kImageWidth, kImageHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
@@ -250,7 +250,11 @@ void MainWindow::Showlogo()
 
 void MainWindow::ShowFinglist(unsigned char *fplist)
 {
-    const HandOver::Receipt receipt(fplist);
+    HandOver::receive(fplist, [this](const unsigned char *bits) { showList(bits); });
+}
+
+void MainWindow::showList(const unsigned char *fplist)
+{
     // The view owns the model it shows; the one it showed before goes with
     // its selection model once the new one is in place.
     auto *model = new QStandardItemModel(listView);

@@ -62,6 +62,8 @@ private slots:
 private:
     bool askTemplateId(const QString &label, int *id);
     void startRun();
+    void showFrame(const unsigned char *fingerdata, int w, int h);
+    void showList(const unsigned char *fplist);
 
     void buildCommands();
     QAction *addCommand(const QString &text, const QKeySequence &key, void (MainWindow::*slot)());
@@ -82,6 +84,8 @@ private:
     QPushButton *btn_enrollfp = nullptr;
     QPushButton *btn_delfp = nullptr;
     QPushButton *btn_searchfp = nullptr;
+    // lable_status, like the slot and signal names, is the program's
+    // established name, kept as it is spelt.
     QLabel *lable_status = nullptr;
     QListView *listView = nullptr;
 

@@ -5,7 +5,9 @@
 #include <QString>
 
 // One row of the template list. The delegate draws `singer` as the caption;
-// the other two fields are kept for the row's shape and stay empty.
+// the other two fields are kept for the row's shape and stay empty. The
+// names are the row record's established interface and stay as they are,
+// as does the source file MuitemDelegate.cpp beside MuItemDelegate.h.
 struct MuItemData
 {
     QString iconPath;

@@ -258,7 +258,7 @@ void SThread::runfsearchfinger()
     if (!featureFromPress(OpSearch))
         return;
     int nFinger = 0;
-    int nSorce = 0;
+    int nSorce = 0; // the search's score; the name is established, spelling and all
     const int ret = VYR(VYRSearch, hHandle[0], DEV_ADDR, 1, 0, 1000, &nFinger, &nSorce);
     emit SShowMsg(ret == 0 ? QString::asprintf("搜索成功 ID:%d 得分:%d", nFinger, nSorce)
                            : QString("搜索失败"));
@@ -406,9 +406,8 @@ void SThread::waitForRun()
     if (isRunning()) {
         // The window cannot take reports while it waits here, so the run must
         // not wait for it to give hand-over slots back.
-        HandOver::instance().setReceiverWaiting(true);
+        const HandOver::ReceiverWaiting waiting;
         wait();
-        HandOver::instance().setReceiverWaiting(false);
     }
     busy(); // orders the last run's writes before whatever the caller does next
 }

@@ -1,6 +1,8 @@
 #ifndef DEVICESTATE_H
 #define DEVICESTATE_H
 
+#include "moduleformat.h"
+
 #include <atomic>
 
 // The device state shared by the worker and the window's command slots.
@@ -31,14 +33,6 @@ enum Operation {
     OpWriteNotepad = 13,
     OpImportCheck = 14 // the library's template length, asked before an import
 };
-
-constexpr int kImageWidth = 256;
-constexpr int kImageHeight = 288;
-constexpr int kImageBufferBytes = 92160; // room for 256 x 360
-constexpr int kIndexBytes = 512; // one bit per template ID, IDs 0 to 4095
-constexpr int kParTableBytes = 16;
-constexpr int kNotepadPages = 16;
-constexpr int kNotepadPageBytes = 32;
 
 extern bool isdllok; // the module library is loaded and its names looked up
 extern bool isopenok; // the device is open

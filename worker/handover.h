@@ -12,15 +12,15 @@
 // carries their address. post() copies the content, at the moment of the
 // report, into a slot of this pool, and the signal carries the slot's
 // address instead. From then on the slot belongs to the receiver, which
-// reads it inside a Receipt; the Receipt's end gives the slot back. The
-// pool's lock orders the copy before the read and the read before the
+// reads it through receive(): the slot goes back when the reading returns.
+// The pool's lock orders the copy before the read and the read before the
 // slot's next use.
 //
 // At most kSlots reports are on their way at once: when the window falls
 // behind, post() waits for a slot, so the worker never runs unboundedly
 // ahead and memory stays bounded. While the GUI thread itself waits for the
 // worker (the close command, the window's shutdown) it cannot give slots
-// back; it says so with setReceiverWaiting(true), and post() then takes an
+// back; it holds a ReceiverWaiting for as long, and post() then takes an
 // extra slot instead of waiting, which cannot deadlock. When the receiver is
 // destroyed with reports still queued to it, discardAll() takes back the
 // slots of the reports that will never arrive.
@@ -34,8 +34,17 @@ public:
     // Worker thread: copies `size` bytes and returns the slot that holds them.
     unsigned char *post(const unsigned char *data, int size);
 
-    // GUI thread: gives the slot behind `data` back at its end. Memory that is
-    // not a slot (a caller's own buffer) passes through untouched.
+    // GUI thread: the way a receiver reads a report's bytes. `read` gets them
+    // for its duration and the slot goes back when it returns, so no receiver
+    // can keep a slot or forget to give it back.
+    template<typename Read> static void receive(const unsigned char *data, Read &&read)
+    {
+        const Receipt receipt(data);
+        read(data);
+    }
+
+    // Gives the slot behind `data` back at its end. Memory that is not a slot
+    // (a caller's own buffer) passes through untouched.
     class Receipt
     {
     public:
@@ -48,7 +57,16 @@ public:
         const unsigned char *m_slot = nullptr;
     };
 
-    void setReceiverWaiting(bool waiting);
+    // GUI thread, while it waits for the worker and so takes no reports.
+    class ReceiverWaiting
+    {
+    public:
+        ReceiverWaiting() { HandOver::instance().setReceiverWaiting(true); }
+        ~ReceiverWaiting() { HandOver::instance().setReceiverWaiting(false); }
+        ReceiverWaiting(const ReceiverWaiting &) = delete;
+        ReceiverWaiting &operator=(const ReceiverWaiting &) = delete;
+    };
+
     void discardAll();
 
     int inFlight() const;
@@ -63,6 +81,7 @@ private:
         bool busy = false;
     };
 
+    void setReceiverWaiting(bool waiting);
     bool claim(const unsigned char *data);
     void release(const unsigned char *data);
 

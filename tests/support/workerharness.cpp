@@ -49,14 +49,14 @@ WorkerHarness::WorkerHarness()
     QObject::connect(&worker, &SThread::SEnable_btn, &m_receiver,
                      [=](bool on) { note(QStringLiteral("enable:%1").arg(on ? 1 : 0)); });
     QObject::connect(&worker, &SThread::SShowfinger, &m_receiver,
-                     [this](unsigned char *data, int w, int h) {
-                         const HandOver::Receipt receipt(data);
-                         events << QStringLiteral("frame");
-                         frames << QByteArray(reinterpret_cast<const char *>(data), w * h);
+                     [this](unsigned char *frame, int w, int h) {
+                         HandOver::receive(frame, [&](const unsigned char *data) {
+                             events << QStringLiteral("frame");
+                             frames << QByteArray(reinterpret_cast<const char *>(data), w * h);
+                         });
                      });
     QObject::connect(&worker, &SThread::SShowFinglist, &m_receiver, [=](unsigned char *bits) {
-        const HandOver::Receipt receipt(bits);
-        note("list:" + idsOf(bits));
+        HandOver::receive(bits, [&](const unsigned char *data) { note("list:" + idsOf(data)); });
     });
     QObject::connect(&worker, &SThread::SShowReport, &m_receiver,
                      [this](const ModuleReport &report) {
