@@ -322,6 +322,7 @@ void tst_Control::refused_data()
 {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("ended"); // sent with its newline
     const QByteArray dir = QFile::encodeName(m_dir.path());
     const QList<QPair<QByteArray, QString>> rows = {
         {"pres 2", "unknown command 'pres'"},
@@ -333,17 +334,23 @@ void tst_Control::refused_data()
         {"store import 3 " + dir + "/block", "is no template block"},
     };
     for (const auto &[line, error] : rows)
-        QTest::newRow(qPrintable(error)) << line << error;
+        QTest::newRow(qPrintable(error)) << line << error << true;
+    // Refused as soon as it passes the limit, not held until its end comes.
+    QTest::newRow("line still coming, past the limit")
+        << QByteArray(100000, 'a') << "line longer than 4096 bytes" << false;
 }
 
 void tst_Control::refused()
 {
     QFETCH(QByteArray, line);
     QFETCH(QString, error);
+    QFETCH(bool, ended);
     Peer peer(m_socket);
-    QVERIFY(peer.send(line + "\n"));
+    QVERIFY(peer.send(ended ? line + "\n" : line));
     const QString reply = QString::fromUtf8(peer.line());
     QVERIFY2(reply.startsWith("error: ") && reply.contains(error), qPrintable(reply));
+    if (!ended)
+        QVERIFY(peer.send("\n")); // ends the refused line
     QVERIFY(peer.send("store list\n")); // the connection carries on
     QCOMPARE(peer.line(), QByteArray("ok 0 of 1000 IDs hold a template"));
     QCOMPARE(peer.line(), QByteArray());
