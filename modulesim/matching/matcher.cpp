@@ -62,11 +62,20 @@ float edgeError(const Edge &a, const Edge &b)
 
 // Every pair of minutiae counts, and every further edge that confirms the
 // pairing counts double: chance pairings of different fingers grow as thin
-// trees with few confirming edges, true ones as a dense mesh. Scaled so that
-// different fingers stay below VYRSIM_MATCH_THRESHOLD.
-int scoreOf(const MatchResult &r)
+// trees with few confirming edges, true ones as a dense mesh. Chance finds
+// more where both sides offer more minutiae, so the evidence is weighed
+// against the fourth root of the product of their counts. The scale puts
+// VYRSIM_MATCH_THRESHOLD where at most 1 in 10,000 pairs of different real
+// fingers reaches it, and above every pair of different synthetic fingers
+// (vyrsim.h says what a score means).
+constexpr float kScoreScale = 6.5f;
+
+int scoreOf(const MatchResult &r, std::size_t probeMinutiae, std::size_t candidateMinutiae)
 {
-    return r.pairs < 3 ? 0 : (6 * r.support + 3 * r.pairs) / 4;
+    if (r.pairs < 3)
+        return 0;
+    const float offered = std::sqrt(std::sqrt(float(probeMinutiae) * float(candidateMinutiae)));
+    return int(std::lround(kScoreScale * float(2 * r.support + r.pairs) / offered));
 }
 
 } // namespace
@@ -196,7 +205,7 @@ MatchResult Matcher::match(const EdgeTable &candidate)
             != best.pairing.end())
             continue;
         MatchResult r = grow(candidate, p, c);
-        r.score = scoreOf(r);
+        r.score = scoreOf(r, m_probe.minutiae.size(), nc);
         if (r.score > best.score)
             best = std::move(r);
     }
