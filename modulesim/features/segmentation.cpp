@@ -10,6 +10,8 @@ namespace vyrsim {
 namespace {
 
 constexpr float kMinContrast = 8.0f; // grey levels of standard deviation
+constexpr float kFullContrast = 32.0f; // enough for full marks on any print
+constexpr float kTypicalShare = 0.75f; // of the print's median contrast, for full marks
 
 float ramp(float from, float to, float x)
 {
@@ -52,11 +54,26 @@ Grid<int> regions(const Grid<std::uint8_t> &mask, std::uint8_t value, std::vecto
 
 } // namespace
 
-Grid<float> blockQuality(const BlockStats &stats)
+Grid<float> blockQuality(const BlockStats &stats, const Grid<std::uint8_t> &mask)
 {
+    // Contrast counts against the print's own: a faint or wet print from a
+    // sensor with little swing is not worse where it is as clear as it gets.
+    // The typical contrast is the median over the print; full marks from
+    // most of it, but never below twice the contrast that makes print at all.
+    std::vector<float> contrasts;
+    for (std::size_t i = 0; i < mask.cells.size(); ++i)
+        if (mask.cells[i])
+            contrasts.push_back(stats.contrast.cells[i]);
+    float full = kFullContrast;
+    if (!contrasts.empty()) {
+        std::nth_element(contrasts.begin(), contrasts.begin() + long(contrasts.size() / 2),
+                         contrasts.end());
+        full = std::clamp(kTypicalShare * contrasts[contrasts.size() / 2], 2 * kMinContrast,
+                          kFullContrast);
+    }
     Grid<float> quality(stats.contrast.cols, stats.contrast.rows);
     for (std::size_t i = 0; i < quality.cells.size(); ++i)
-        quality.cells[i] = ramp(kMinContrast, 32.0f, stats.contrast.cells[i])
+        quality.cells[i] = ramp(kMinContrast, full, stats.contrast.cells[i])
             * ramp(0.05f, 0.3f, stats.coherence.cells[i]);
     return quality;
 }
