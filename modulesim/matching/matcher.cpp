@@ -88,7 +88,8 @@ Matcher::Matcher(const Template &probe)
     // through m_entries, newest first.
     const float angleStep = kTwoPi / kAngleBins;
     m_binHead.assign(kBins, kChainEnd);
-    m_entries.reserve(m_probe.edges.size() * 27);
+    m_entries.clear();
+    m_entries.reserve(m_probe.edges.size() * 36);
     for (std::size_t e = 0; e < m_probe.edges.size(); ++e) {
         const Edge &edge = m_probe.edges[e];
         const float slack = lengthSlack(edge.length);
@@ -98,10 +99,16 @@ Matcher::Matcher(const Template &probe)
         const int a1 = int(std::floor((edge.fromAngle + kAngleSlack) / angleStep));
         const int b0 = int(std::floor((edge.toAngle - kAngleSlack) / angleStep));
         const int b1 = int(std::floor((edge.toAngle + kAngleSlack) / angleStep));
+        // The wrapped angle bins once per edge, not once per bin.
+        int bins[3];
+        int bs = 0;
+        for (int b = b0; b <= b1 && bs < 3; ++b)
+            bins[bs++] = (b + kAngleBins) % kAngleBins;
         for (int l = l0; l <= l1; ++l) {
             for (int a = a0; a <= a1; ++a) {
-                for (int b = b0; b <= b1; ++b) {
-                    std::uint16_t &head = m_binHead[std::size_t(binOf(l, a, b))];
+                const int row = (l * kAngleBins + (a + kAngleBins) % kAngleBins) * kAngleBins;
+                for (int k = 0; k < bs; ++k) {
+                    std::uint16_t &head = m_binHead[std::size_t(row + bins[k])];
                     m_entries.push_back({std::uint16_t(e), head});
                     head = std::uint16_t(m_entries.size() - 1);
                 }
