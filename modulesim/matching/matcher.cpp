@@ -121,21 +121,23 @@ void Matcher::vote(const EdgeTable &candidate)
 {
     const std::size_t nc = candidate.minutiae.size();
     m_votes.assign(m_probe.minutiae.size() * nc, 0);
+    // A pair becomes a candidate root the moment it gathers enough votes:
+    // no pass over every pair of minutiae afterwards.
+    m_roots.clear();
     for (const Edge &c : candidate.edges) {
         const int bin = binOf(lengthBin(c.length), angleBin(c.fromAngle), angleBin(c.toAngle));
         for (std::uint16_t i = m_binHead[std::size_t(bin)]; i != kChainEnd; i = m_entries[i].next) {
             const Edge &p = m_probe.edges[m_entries[i].edge];
             if (edgeError(p, c) < 0)
                 continue;
-            std::uint8_t &v = m_votes[std::size_t(p.from) * nc + c.from];
+            const std::size_t pair = std::size_t(p.from) * nc + c.from;
+            std::uint8_t &v = m_votes[pair];
             v = std::uint8_t(std::min(255, v + 1));
+            if (v == kMinVotes)
+                m_roots.push_back(int(pair));
         }
     }
     // The roots: the most voted pairs.
-    m_roots.clear();
-    for (std::size_t i = 0; i < m_votes.size(); ++i)
-        if (m_votes[i] >= kMinVotes)
-            m_roots.push_back(int(i));
     const std::size_t keep = std::min<std::size_t>(kRoots, m_roots.size());
     std::partial_sort(m_roots.begin(), m_roots.begin() + long(keep), m_roots.end(),
                       [&](int a, int b) {
