@@ -157,6 +157,9 @@ void tst_Matching::qualityGate_data()
     QTest::newRow("empty sensor") << "empty" << int(VYRSIM_ERR_FEATURE);
     QTest::newRow("tiny contact") << "tiny" << int(VYRSIM_ERR_FEATURE);
     QTest::newRow("washed out") << "washed" << int(VYRSIM_ERR_FEATURE);
+    // Light grey ridges on a near-white sensor, a sixth as dark: faint, and
+    // still a print.
+    QTest::newRow("light press") << "light" << 0;
     // Clear ridges all over the frame, with a few ridges more than fit
     // (each one minutia) or many: only the count of minutiae tells them apart.
     QTest::newRow("clear ridges, 4 minutiae") << "ridges 4" << int(VYRSIM_ERR_FEATURE);
@@ -175,6 +178,8 @@ void tst_Matching::qualityGate()
             unsigned char &p = pixels[std::size_t(y * kWidth + x)];
             if (press == "washed")
                 p = static_cast<unsigned char>(200 + (p - 128) / 16);
+            else if (press == "light")
+                p = static_cast<unsigned char>(255 - (255 - p) / 6);
             else if (press == "tiny" && (std::abs(x - 128) > 32 || std::abs(y - 144) > 32))
                 p = background;
         }
