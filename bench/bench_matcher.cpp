@@ -40,36 +40,74 @@ int percentile(std::vector<int> values, double p)
     return values[std::size_t(p * double(values.size() - 1) + 0.5)];
 }
 
-void report(const char *name, const ModuleSession &module, const std::vector<Impression> &all,
-            bool allImpostors)
+// One set's presses and scores, as the module judged them.
+struct Set
 {
-    const Scores s = compareImpressions(module, all, allImpostors);
-    const int impressions = int(all.size());
+    QString name;
+    std::vector<Impression> impressions;
+    Scores scores;
+};
+
+// What a set shows at a threshold: the row of the figures table.
+struct Row
+{
+    double refused = 0;
+    double eer = 0;
+    double fnmr = 0;
+    double fmr = 0;
+    double fnmrAtFmr1000 = 0;
+};
+
+Row rowOf(const Set &set, int threshold)
+{
+    Row row;
+    row.refused
+        = 100.0 * set.scores.refused / double(std::max<std::size_t>(1, set.impressions.size()));
+    row.eer = equalErrorRate(set.scores);
+    row.fnmr = falseNonMatchRate(set.scores, threshold);
+    row.fmr = falseMatchRate(set.scores, threshold);
+    row.fnmrAtFmr1000 = falseNonMatchAtFalseMatch(set.scores, 0.1);
+    return row;
+}
+
+void report(const Set &set)
+{
+    const Scores &s = set.scores;
     int at = 0;
     const double eer = equalErrorRate(s, &at);
-    std::printf("%s: %d impressions, %d refused by the quality gate\n", name, impressions,
-                s.refused);
-    std::printf("  genuine pairs %zu: FNMR at %d = %.2f %%; scores p1 %d, p5 %d, median %d, "
-                "p95 %d\n",
-                s.genuine.size(), kThreshold, falseNonMatchRate(s, kThreshold),
-                percentile(s.genuine, 0.01), percentile(s.genuine, 0.05),
-                percentile(s.genuine, 0.5), percentile(s.genuine, 0.95));
-    std::printf("  impostor pairs %zu: FMR at %d = %.3f %%; scores median %d, p99 %d, "
+    int at1000 = 0;
+    const double fnmr1000 = falseNonMatchAtFalseMatch(s, 0.1, &at1000);
+    std::printf("%s: %zu presses, %d refused by the quality gate (%.1f %%)\n", qPrintable(set.name),
+                set.impressions.size(), s.refused,
+                100.0 * s.refused / double(std::max<std::size_t>(1, set.impressions.size())));
+    std::printf(
+        "  genuine pairs %zu: FNMR at %d = %.2f %%; scores p1 %d, p5 %d, p25 %d, median %d, "
+        "p95 %d\n",
+        s.genuine.size(), kThreshold, falseNonMatchRate(s, kThreshold), percentile(s.genuine, 0.01),
+        percentile(s.genuine, 0.05), percentile(s.genuine, 0.25), percentile(s.genuine, 0.5),
+        percentile(s.genuine, 0.95));
+    std::printf("  impostor pairs %zu: FMR at %d = %.3f %%; scores median %d, p99 %d, p99.9 %d, "
                 "highest %d\n",
                 s.impostor.size(), kThreshold, falseMatchRate(s, kThreshold),
                 percentile(s.impostor, 0.5), percentile(s.impostor, 0.99),
-                percentile(s.impostor, 1.0));
-    std::printf("  equal error rate %.2f %% (at score %d)\n", eer, at);
-    if (s.refused == 0)
-        return;
-    // The same without the impressions the gate refused, which a person
-    // would have pressed again.
-    std::vector<Impression> accepted;
-    std::copy_if(all.begin(), all.end(), std::back_inserter(accepted),
-                 [](const Impression &i) { return i.accepted; });
-    const Scores a = compareImpressions(module, accepted, allImpostors);
-    std::printf("  without the refused: equal error rate %.2f %%, FNMR at %d = %.2f %%\n",
-                equalErrorRate(a), kThreshold, falseNonMatchRate(a, kThreshold));
+                percentile(s.impostor, 0.999), percentile(s.impostor, 1.0));
+    std::printf("  equal error rate %.2f %% (at score %d); FNMR at FMR 1/1000 = %.2f %% (from "
+                "score %d)\n",
+                eer, at, fnmr1000, at1000);
+}
+
+// The lowest score that keeps impostors of real prints within 1 in 10,000
+// and leaves every synthetic impostor below it: how the threshold would be
+// set from these impostors alone.
+int thresholdFrom(const std::vector<int> &real, const std::vector<int> &synthetic)
+{
+    Scores pooled;
+    pooled.impostor = real;
+    int t = 0;
+    falseNonMatchAtFalseMatch(pooled, 0.01, &t);
+    for (int score : synthetic)
+        t = std::max(t, score + 1);
+    return t;
 }
 
 // Median and slowest of a series of times, in microseconds.
@@ -193,6 +231,78 @@ void speed(const ModuleSession &module, const std::vector<Impression> &impressio
                 double(after - before) / 1024.0);
 }
 
+// The table of every real set, the real impostors pooled (prints of two
+// sets are different fingers, so every cross-set pair counts too), and each
+// set once more at the threshold the other sets and the synthetic fingers
+// would have chosen without it.
+void realFigures(const ModuleSession &module, const std::vector<Set> &real, const Set &synthetic)
+{
+    const std::size_t n = real.size();
+    std::vector<std::vector<std::vector<int>>> cross(n, std::vector<std::vector<int>>(n));
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = i + 1; j < n; ++j)
+            cross[i][j] = crossImpostors(module, real[i].impressions, real[j].impressions);
+    // Impostor scores of every set but `out` (none left out when out >= n).
+    auto pooled = [&](std::size_t out) {
+        std::vector<int> all;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (i == out)
+                continue;
+            all.insert(all.end(), real[i].scores.impostor.begin(), real[i].scores.impostor.end());
+            for (std::size_t j = i + 1; j < n; ++j)
+                if (j != out)
+                    all.insert(all.end(), cross[i][j].begin(), cross[i][j].end());
+        }
+        return all;
+    };
+
+    const std::vector<int> all = pooled(n);
+    const auto above = std::count_if(all.begin(), all.end(), [](int s) { return s >= kThreshold; });
+    std::printf(
+        "pooled real impostors: %zu pairs (%zu of them across sets), %ld at or above %d "
+        "(FMR %.4f %%); scores p99 %d, p99.9 %d, p99.99 %d, highest %d; 1 in 10,000 "
+        "and no synthetic impostor from score %d\n",
+        all.size(),
+        all.size() -
+            [&] {
+                std::size_t within = 0;
+                for (const Set &set : real)
+                    within += set.scores.impostor.size();
+                return within;
+            }(),
+        long(above), kThreshold,
+        100.0 * double(above) / double(std::max<std::size_t>(1, all.size())), percentile(all, 0.99),
+        percentile(all, 0.999), percentile(all, 0.9999), percentile(all, 1.0),
+        thresholdFrom(all, synthetic.scores.impostor));
+
+    std::printf(
+        "\n| set | presses | refused | EER | FNMR at %d | FMR at %d | FNMR at FMR 1/1000 |\n"
+        "|---|---|---|---|---|---|---|\n",
+        kThreshold, kThreshold);
+    double eers = 0;
+    for (const Set &set : real) {
+        const Row r = rowOf(set, kThreshold);
+        eers += r.eer;
+        std::printf("| %s | %zu | %.1f %% | %.2f %% | %.1f %% | %.3f %% | %.1f %% |\n",
+                    qPrintable(set.name), set.impressions.size(), r.refused, r.eer, r.fnmr, r.fmr,
+                    r.fnmrAtFmr1000);
+    }
+    std::printf("mean EER over %zu real sets: %.2f %%\n", n, eers / double(n));
+
+    std::printf("\nleave one set out: the threshold set without the set's own prints (from the "
+                "other real sets' impostors and the synthetic ones)\n"
+                "| set left out | threshold from the others | refused | EER | FNMR there | FMR "
+                "there | FNMR at FMR 1/1000 |\n|---|---|---|---|---|---|---|\n");
+    for (std::size_t out = 0; out < n; ++out) {
+        const int t = thresholdFrom(pooled(out), synthetic.scores.impostor);
+        const Row r = rowOf(real[out], t);
+        std::printf("| %s | %d | %.1f %% | %.2f %% | %.1f %% | %.3f %% | %.1f %% |\n",
+                    qPrintable(real[out].name), t, r.refused, r.eer, r.fnmr, r.fmr,
+                    r.fnmrAtFmr1000);
+    }
+    std::printf("\n");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -203,23 +313,47 @@ int main(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOption({"fingers", "Synthetic fingers (default 100).", "N", "100"});
+    parser.addOption({"fingers", "Synthetic fingers, at least 2 (default 100).", "N", "100"});
     parser.addOption({"prints", "Folder of folders of real prints.", "DIR",
                       QStringLiteral(FPDESK_SOURCE_DIR "/../shared/prints")});
     parser.process(app);
 
+    bool number = false;
+    const int fingers = parser.value("fingers").toInt(&number);
+    if (!number || fingers < 2) {
+        std::fprintf(stderr,
+                     "bench_matcher: --fingers needs a whole number of at least 2, not '%s'\n",
+                     qPrintable(parser.value("fingers")));
+        return 2;
+    }
+    const QDir prints(parser.value("prints"));
+    if (parser.isSet("prints") && !prints.exists()) {
+        std::fprintf(stderr, "bench_matcher: --prints: no folder '%s'\n",
+                     qPrintable(parser.value("prints")));
+        return 2;
+    }
+
     const ModuleSession module;
-    const int fingers = parser.value("fingers").toInt();
-    const std::vector<Impression> synthetic = syntheticImpressions(module, fingers, 8);
-    report("synthetic population, 8 presses a finger", module, synthetic, false);
+    Set synthetic {QStringLiteral("synthetic population, 8 presses a finger"),
+                   syntheticImpressions(module, fingers, 8),
+                   {}};
+    synthetic.scores = compareImpressions(module, synthetic.impressions, false);
+    report(synthetic);
     autopilot(module, std::min(fingers, 50));
 
-    const QDir prints(parser.value("prints"));
-    for (const QString &set : prints.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-        const std::vector<Impression> real = imageImpressions(module, prints.filePath(set));
-        if (!real.empty())
-            report(qPrintable("real prints, " + set), module, real, true);
+    std::vector<Set> real;
+    if (!prints.exists())
+        std::printf("no real prints: %s is not there\n", qPrintable(prints.path()));
+    for (const QString &name : prints.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        Set set {name, imageImpressions(module, prints.filePath(name)), {}};
+        if (set.impressions.empty())
+            continue;
+        set.scores = compareImpressions(module, set.impressions, true);
+        report(set);
+        real.push_back(std::move(set));
     }
-    speed(module, synthetic);
+    if (!real.empty())
+        realFigures(module, real, synthetic);
+    speed(module, synthetic.impressions);
     return 0;
 }

@@ -396,6 +396,7 @@ void tst_Control::refused_data()
 {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("ended"); // sent with its newline
     const QByteArray dir = QFile::encodeName(m_dir.path());
     const QList<QPair<const char *, QByteArray>> damaged = {
         {"height-2^31.bmp", bmpHeader(10, qint32(0x80000000u), 8, 0)},
@@ -455,18 +456,24 @@ void tst_Control::refused_data()
         {"image " + dir + "/digits.pgm", "digits.pgm is a PGM image with a damaged header"},
     };
     for (const auto &[line, error] : rows)
-        QTest::newRow(qPrintable(error)) << line << error;
+        QTest::newRow(qPrintable(error)) << line << error << true;
+    // Refused as soon as it passes the limit, not held until its end comes.
+    QTest::newRow("line still coming, past the limit")
+        << QByteArray(100000, 'a') << "line longer than 4096 bytes" << false;
 }
 
 void tst_Control::refused()
 {
     QFETCH(QByteArray, line);
     QFETCH(QString, error);
+    QFETCH(bool, ended);
     QCOMPARE(vyrsim_store(7, 1), 0); // something to export
     Peer peer(m_socket);
-    QVERIFY(peer.send(line + "\n"));
+    QVERIFY(peer.send(ended ? line + "\n" : line));
     const QString reply = QString::fromUtf8(peer.line());
     QVERIFY2(reply.startsWith("error: ") && reply.contains(error), qPrintable(reply));
+    if (!ended)
+        QVERIFY(peer.send("\n")); // ends the refused line
     QVERIFY(peer.send("store list\n")); // the connection carries on
     QCOMPARE(peer.line(), QByteArray("ok 1 of 1000 IDs hold a template"));
     QCOMPARE(peer.line(), QByteArray("7"));

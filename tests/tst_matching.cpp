@@ -7,6 +7,7 @@
 
 #include <QtTest>
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -15,6 +16,19 @@ constexpr int kAddr = -1;
 constexpr int kWidth = 256;
 constexpr int kHeight = 288;
 using Pixels = std::vector<unsigned char>;
+
+// CRC-32 as the template block carries it, so that a test can forge a block
+// that is damaged only in what it says.
+quint32 crc32(const unsigned char *data, int length)
+{
+    quint32 crc = 0xffffffffu;
+    for (int i = 0; i < length; ++i) {
+        crc ^= data[i];
+        for (int k = 0; k < 8; ++k)
+            crc = (crc & 1) ? 0xedb88320u ^ (crc >> 1) : crc >> 1;
+    }
+    return ~crc;
+}
 
 } // namespace
 
@@ -39,6 +53,7 @@ private:
     // Takes one image, makes a feature of it in the buffer; returns GenChar's code.
     int feature(int buffer);
     Pixels frame();
+    static Pixels ridges(int minutiae);
     int m_h = 0;
 };
 
@@ -68,14 +83,36 @@ Pixels tst_Matching::frame()
     return pixels;
 }
 
+// Straight ridges 9 pixels apart, each turn of phase around a point adding
+// one ridge that starts there: one minutia a point.
+Pixels tst_Matching::ridges(int minutiae)
+{
+    Pixels pixels(kWidth * kHeight);
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            double phase = 2 * M_PI * (x * 0.8 + y * 0.6) / 9.0;
+            for (int d = 0; d < minutiae; ++d)
+                phase += std::atan2(y - (60 + d / 5 * 32 + d % 2 * 10), x - (48 + d % 5 * 40));
+            pixels[std::size_t(y * kWidth + x)]
+                = static_cast<unsigned char>(128 + 80 * std::cos(phase));
+        }
+    }
+    return pixels;
+}
+
 void tst_Matching::presses_data()
 {
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("second");
+    QTest::addColumn<int>("start"); // of the searched range; the template lies under ID 7
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("twin"); // a second ID holding the same template, or -1
     for (int finger : {1, 2, 3, 5, 8})
-        QTest::addRow("finger %d twice", finger) << finger << finger;
+        QTest::addRow("finger %d twice", finger) << finger << finger << 0 << 1000 << -1;
     for (auto [a, b] : {std::pair(1, 2), std::pair(3, 4), std::pair(5, 9), std::pair(6, 7)})
-        QTest::addRow("fingers %d and %d", a, b) << a << b;
+        QTest::addRow("fingers %d and %d", a, b) << a << b << 0 << 1000 << -1;
+    QTest::newRow("searched from 5 for 3 IDs") << 2 << 2 << 5 << 3 << -1;
+    QTest::newRow("same template under 7 and 12: the lower") << 3 << 3 << 0 << 1000 << 12;
 }
 
 // Two presses, lifted in between, each landing its own way: the score is
@@ -85,6 +122,9 @@ void tst_Matching::presses()
 {
     QFETCH(int, first);
     QFETCH(int, second);
+    QFETCH(int, start);
+    QFETCH(int, count);
+    QFETCH(int, twin);
     const int script[] = {first, 0, second};
     vyrsim_script(script, 3);
     QCOMPARE(feature(0), 0);
@@ -97,8 +137,16 @@ void tst_Matching::presses()
              qPrintable(QString::number(score)));
     QCOMPARE(VYRRegModule(m_h, kAddr), same ? 0 : int(VYRSIM_ERR_MERGE));
     vyrsim_store(7, first);
+    if (twin >= 0) {
+        unsigned char block[512];
+        QCOMPARE(vyrsim_store_export(7, block), 0);
+        QCOMPARE(vyrsim_store_import(twin, block, 512), 0);
+    }
     int id = -1;
-    QCOMPARE(VYRSearch(m_h, kAddr, 1, 0, 1000, &id, &score), same ? 0 : int(VYRSIM_ERR_NO_MATCH));
+    QCOMPARE(VYRSearch(m_h, kAddr, 1, start, count, &id, &score),
+             same ? 0 : int(VYRSIM_ERR_NO_MATCH));
+    if (same)
+        QCOMPARE(id, 7);
 }
 
 void tst_Matching::qualityGate_data()
@@ -109,6 +157,13 @@ void tst_Matching::qualityGate_data()
     QTest::newRow("empty sensor") << "empty" << int(VYRSIM_ERR_FEATURE);
     QTest::newRow("tiny contact") << "tiny" << int(VYRSIM_ERR_FEATURE);
     QTest::newRow("washed out") << "washed" << int(VYRSIM_ERR_FEATURE);
+    // Light grey ridges on a near-white sensor, a sixth as dark: faint, and
+    // still a print.
+    QTest::newRow("light press") << "light" << 0;
+    // Clear ridges all over the frame, with a few ridges more than fit
+    // (each one minutia) or many: only the count of minutiae tells them apart.
+    QTest::newRow("clear ridges, 4 minutiae") << "ridges 4" << int(VYRSIM_ERR_FEATURE);
+    QTest::newRow("clear ridges, 30 minutiae") << "ridges 30" << 0;
 }
 
 void tst_Matching::qualityGate()
@@ -116,13 +171,15 @@ void tst_Matching::qualityGate()
     QFETCH(QString, press);
     QFETCH(int, result);
     vyrsim_set_finger(press == "empty" ? 0 : 1);
-    Pixels pixels = frame();
+    Pixels pixels = press.startsWith("ridges") ? ridges(press.section(' ', 1).toInt()) : frame();
     const unsigned char background = pixels[0];
     for (int y = 0; y < kHeight; ++y) {
         for (int x = 0; x < kWidth; ++x) {
             unsigned char &p = pixels[std::size_t(y * kWidth + x)];
             if (press == "washed")
                 p = static_cast<unsigned char>(200 + (p - 128) / 16);
+            else if (press == "light")
+                p = static_cast<unsigned char>(255 - (255 - p) / 6);
             else if (press == "tiny" && (std::abs(x - 128) > 32 || std::abs(y - 144) > 32))
                 p = background;
         }
@@ -180,10 +237,13 @@ void tst_Matching::templateBytes_data()
     QTest::addColumn<int>("flip"); // byte to damage, -1 none
     QTest::addColumn<int>("length");
     QTest::addColumn<int>("result");
-    QTest::newRow("round trip") << -1 << 512 << 0;
-    QTest::newRow("header byte flipped") << 3 << 512 << int(VYRSIM_ERR_TEMPLATE);
-    QTest::newRow("minutia byte flipped") << 40 << 512 << int(VYRSIM_ERR_TEMPLATE);
-    QTest::newRow("short block") << -1 << 500 << int(VYRSIM_ERR_TEMPLATE);
+    QTest::addColumn<int>("farX"); // written into the first minutia, checksum made good; 0 none
+    QTest::newRow("round trip") << -1 << 512 << 0 << 0;
+    QTest::newRow("header byte flipped") << 3 << 512 << int(VYRSIM_ERR_TEMPLATE) << 0;
+    QTest::newRow("minutia byte flipped") << 40 << 512 << int(VYRSIM_ERR_TEMPLATE) << 0;
+    QTest::newRow("short block") << -1 << 500 << int(VYRSIM_ERR_TEMPLATE) << 0;
+    QTest::newRow("minutia no frame holds, checksum right")
+        << -1 << 512 << int(VYRSIM_ERR_TEMPLATE) << -30000;
 }
 
 // A template that goes out as bytes and comes back matches as before; a
@@ -193,6 +253,7 @@ void tst_Matching::templateBytes()
     QFETCH(int, flip);
     QFETCH(int, length);
     QFETCH(int, result);
+    QFETCH(int, farX);
     const int script[] = {4, 0, 4};
     vyrsim_script(script, 3);
     QCOMPARE(feature(0), 0);
@@ -206,6 +267,13 @@ void tst_Matching::templateBytes()
     QCOMPARE(size, 512);
     if (flip >= 0)
         bytes[flip] ^= 0x10;
+    if (farX != 0) {
+        bytes[8] = static_cast<unsigned char>(farX & 0xff);
+        bytes[9] = static_cast<unsigned char>((farX >> 8) & 0xff);
+        const quint32 crc = crc32(bytes, 508);
+        for (int i = 0; i < 4; ++i)
+            bytes[508 + i] = static_cast<unsigned char>(crc >> (8 * i));
+    }
     QCOMPARE(VYRDownChar(m_h, kAddr, 1, bytes, length), result);
     int after = 0;
     QCOMPARE(VYRMatch(m_h, kAddr, &after), 0);

@@ -38,7 +38,7 @@ Extraction extractFeatures(const GreyImage &image, ExtractionTrace *trace)
     Extraction result;
     const BlockStats stats = blockStats(image);
     const Grid<std::uint8_t> mask = segmentPrint(stats);
-    const Grid<float> quality = blockQuality(stats);
+    const Grid<float> quality = blockQuality(stats, mask);
     const OrientationField field = smoothOrientation(stats, mask);
     const Grid<float> period = ridgePeriod(image, field, mask);
     Grid<float> enhanced = enhanceRidges(image, field, period, mask);

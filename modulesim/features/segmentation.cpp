@@ -10,6 +10,11 @@ namespace vyrsim {
 namespace {
 
 constexpr float kMinContrast = 8.0f; // grey levels of standard deviation
+constexpr float kNoiseContrast = 4.0f; // a bare sensor's grain stays below it
+constexpr float kPrintShare = 0.25f; // of the contrast of the frame's clearest tenth
+constexpr float kFullContrast = 32.0f; // enough for full marks on any print
+constexpr float kTypicalShare = 0.75f; // of the print's median contrast, for full marks
+constexpr float kPoorShare = 0.25f; // of it, for none
 
 float ramp(float from, float to, float x)
 {
@@ -52,11 +57,29 @@ Grid<int> regions(const Grid<std::uint8_t> &mask, std::uint8_t value, std::vecto
 
 } // namespace
 
-Grid<float> blockQuality(const BlockStats &stats)
+Grid<float> blockQuality(const BlockStats &stats, const Grid<std::uint8_t> &mask)
 {
+    // Contrast counts against the print's own: a faint or wet print from a
+    // sensor with little swing is not worse where it is as clear as it gets.
+    // The typical contrast is the median over the print: full marks from
+    // three quarters of it, none below a quarter, both within bounds set by
+    // a bare sensor's grain and by what is clear on any sensor.
+    std::vector<float> contrasts;
+    for (std::size_t i = 0; i < mask.cells.size(); ++i)
+        if (mask.cells[i])
+            contrasts.push_back(stats.contrast.cells[i]);
+    float none = kMinContrast;
+    float full = kFullContrast;
+    if (!contrasts.empty()) {
+        std::nth_element(contrasts.begin(), contrasts.begin() + long(contrasts.size() / 2),
+                         contrasts.end());
+        const float typical = contrasts[contrasts.size() / 2];
+        none = std::clamp(kPoorShare * typical, kNoiseContrast, kMinContrast);
+        full = std::clamp(kTypicalShare * typical, 2 * none, kFullContrast);
+    }
     Grid<float> quality(stats.contrast.cols, stats.contrast.rows);
     for (std::size_t i = 0; i < quality.cells.size(); ++i)
-        quality.cells[i] = ramp(kMinContrast, 32.0f, stats.contrast.cells[i])
+        quality.cells[i] = ramp(none, full, stats.contrast.cells[i])
             * ramp(0.05f, 0.3f, stats.coherence.cells[i]);
     return quality;
 }
@@ -65,9 +88,24 @@ Grid<std::uint8_t> segmentPrint(const BlockStats &stats)
 {
     const int cols = stats.contrast.cols;
     const int rows = stats.contrast.rows;
+    // Print is what swings well above the frame's flattest parts. A faint
+    // print (light ridges on a light sensor) swings less than a dark one, so
+    // the bar follows the frame's most contrasted blocks down to a floor
+    // above a bare sensor's grain; but never closer than twice to the
+    // flattest blocks, which on a frame the print fills are print too.
+    std::vector<float> contrasts(stats.contrast.cells);
+    float bar = kMinContrast;
+    if (!contrasts.empty()) {
+        const auto top = contrasts.begin() + long(contrasts.size() * 9 / 10);
+        std::nth_element(contrasts.begin(), top, contrasts.end());
+        const float clearest = *top;
+        const auto flat = contrasts.begin() + long(contrasts.size() / 10);
+        std::nth_element(contrasts.begin(), flat, top);
+        bar = std::clamp(std::max(kPrintShare * clearest, 2 * *flat), kNoiseContrast, kMinContrast);
+    }
     Grid<std::uint8_t> mask(cols, rows);
     for (std::size_t i = 0; i < mask.cells.size(); ++i)
-        mask.cells[i] = stats.contrast.cells[i] >= kMinContrast;
+        mask.cells[i] = stats.contrast.cells[i] >= bar;
 
     // Two rounds of a 3 x 3 majority vote remove specks and nicks.
     for (int round = 0; round < 2; ++round) {

@@ -8,8 +8,9 @@
 namespace vyrsim {
 
 // 0 where a block's ridges are unusable (smeared, washed out, noise), up
-// to 1 for clean, parallel, high-contrast ridges.
-Grid<float> blockQuality(const BlockStats &stats);
+// to 1 for clean, parallel ridges as contrasted as the print inside `mask`
+// typically is.
+Grid<float> blockQuality(const BlockStats &stats, const Grid<std::uint8_t> &mask);
 
 // The print as one solid region of blocks: contrasted blocks, cleaned of
 // specks, the largest piece only, its holes filled.

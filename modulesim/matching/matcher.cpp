@@ -62,11 +62,20 @@ float edgeError(const Edge &a, const Edge &b)
 
 // Every pair of minutiae counts, and every further edge that confirms the
 // pairing counts double: chance pairings of different fingers grow as thin
-// trees with few confirming edges, true ones as a dense mesh. Scaled so that
-// different fingers stay below VYRSIM_MATCH_THRESHOLD.
-int scoreOf(const MatchResult &r)
+// trees with few confirming edges, true ones as a dense mesh. Chance finds
+// more where both sides offer more minutiae, so the evidence is weighed
+// against the fourth root of the product of their counts. The scale puts
+// VYRSIM_MATCH_THRESHOLD where at most 1 in 10,000 pairs of different real
+// fingers reaches it, and above every pair of different synthetic fingers
+// (vyrsim.h says what a score means).
+constexpr float kScoreScale = 6.5f;
+
+int scoreOf(const MatchResult &r, std::size_t probeMinutiae, std::size_t candidateMinutiae)
 {
-    return r.pairs < 3 ? 0 : (6 * r.support + 3 * r.pairs) / 4;
+    if (r.pairs < 3)
+        return 0;
+    const float offered = std::sqrt(std::sqrt(float(probeMinutiae) * float(candidateMinutiae)));
+    return int(std::lround(kScoreScale * float(2 * r.support + r.pairs) / offered));
 }
 
 } // namespace
@@ -79,7 +88,8 @@ Matcher::Matcher(const Template &probe)
     // through m_entries, newest first.
     const float angleStep = kTwoPi / kAngleBins;
     m_binHead.assign(kBins, kChainEnd);
-    m_entries.reserve(m_probe.edges.size() * 27);
+    m_entries.clear();
+    m_entries.reserve(m_probe.edges.size() * 36);
     for (std::size_t e = 0; e < m_probe.edges.size(); ++e) {
         const Edge &edge = m_probe.edges[e];
         const float slack = lengthSlack(edge.length);
@@ -89,10 +99,16 @@ Matcher::Matcher(const Template &probe)
         const int a1 = int(std::floor((edge.fromAngle + kAngleSlack) / angleStep));
         const int b0 = int(std::floor((edge.toAngle - kAngleSlack) / angleStep));
         const int b1 = int(std::floor((edge.toAngle + kAngleSlack) / angleStep));
+        // The wrapped angle bins once per edge, not once per bin.
+        int bins[3];
+        int bs = 0;
+        for (int b = b0; b <= b1 && bs < 3; ++b)
+            bins[bs++] = (b + kAngleBins) % kAngleBins;
         for (int l = l0; l <= l1; ++l) {
             for (int a = a0; a <= a1; ++a) {
-                for (int b = b0; b <= b1; ++b) {
-                    std::uint16_t &head = m_binHead[std::size_t(binOf(l, a, b))];
+                const int row = (l * kAngleBins + (a + kAngleBins) % kAngleBins) * kAngleBins;
+                for (int k = 0; k < bs; ++k) {
+                    std::uint16_t &head = m_binHead[std::size_t(row + bins[k])];
                     m_entries.push_back({std::uint16_t(e), head});
                     head = std::uint16_t(m_entries.size() - 1);
                 }
@@ -105,21 +121,23 @@ void Matcher::vote(const EdgeTable &candidate)
 {
     const std::size_t nc = candidate.minutiae.size();
     m_votes.assign(m_probe.minutiae.size() * nc, 0);
+    // A pair becomes a candidate root the moment it gathers enough votes:
+    // no pass over every pair of minutiae afterwards.
+    m_roots.clear();
     for (const Edge &c : candidate.edges) {
         const int bin = binOf(lengthBin(c.length), angleBin(c.fromAngle), angleBin(c.toAngle));
         for (std::uint16_t i = m_binHead[std::size_t(bin)]; i != kChainEnd; i = m_entries[i].next) {
             const Edge &p = m_probe.edges[m_entries[i].edge];
             if (edgeError(p, c) < 0)
                 continue;
-            std::uint8_t &v = m_votes[std::size_t(p.from) * nc + c.from];
+            const std::size_t pair = std::size_t(p.from) * nc + c.from;
+            std::uint8_t &v = m_votes[pair];
             v = std::uint8_t(std::min(255, v + 1));
+            if (v == kMinVotes)
+                m_roots.push_back(int(pair));
         }
     }
     // The roots: the most voted pairs.
-    m_roots.clear();
-    for (std::size_t i = 0; i < m_votes.size(); ++i)
-        if (m_votes[i] >= kMinVotes)
-            m_roots.push_back(int(i));
     const std::size_t keep = std::min<std::size_t>(kRoots, m_roots.size());
     std::partial_sort(m_roots.begin(), m_roots.begin() + long(keep), m_roots.end(),
                       [&](int a, int b) {
@@ -196,7 +214,7 @@ MatchResult Matcher::match(const EdgeTable &candidate)
             != best.pairing.end())
             continue;
         MatchResult r = grow(candidate, p, c);
-        r.score = scoreOf(r);
+        r.score = scoreOf(r, m_probe.minutiae.size(), nc);
         if (r.score > best.score)
             best = std::move(r);
     }

@@ -98,8 +98,12 @@ std::optional<Template> mergeFeatures(const Template &first, const Template &sec
         if (partner[i] >= 0) {
             const Minutia &o = second.minutiae[std::size_t(partner[i])];
             const auto [x, y] = placement.apply(o.x, o.y);
-            m.x = std::int16_t(std::lround((m.x + x) / 2));
-            m.y = std::int16_t(std::lround((m.y + y) / 2));
+            const long mx = std::lround((m.x + x) / 2);
+            const long my = std::lround((m.y + y) / 2);
+            if (withinReach(int(mx), int(my))) {
+                m.x = std::int16_t(mx);
+                m.y = std::int16_t(my);
+            }
             m.angle = meanAngle(m.angle, turn(o.angle, placement.angle));
             m.quality = std::max(m.quality, o.quality);
         }
@@ -113,7 +117,8 @@ std::optional<Template> mergeFeatures(const Template &first, const Template &sec
         const bool taken = std::any_of(entries.begin(), entries.end(), [&](const Entry &e) {
             return std::hypot(e.minutia.x - x, e.minutia.y - y) < kSamePlace;
         });
-        if (taken)
+        // A press laid far off the first keeps only what a template can hold.
+        if (taken || !withinReach(int(std::lround(x)), int(std::lround(y))))
             continue;
         m.x = std::int16_t(std::lround(x));
         m.y = std::int16_t(std::lround(y));

@@ -37,6 +37,22 @@ struct Template
 // fewer (kMaxPressMinutiae in the extractor), so a merge has room to add.
 constexpr int kMaxTemplateMinutiae = 80;
 
+// Where a minutia can lie: on the 256 x 288 frame, or, in a template merged
+// from two presses, where the second press was laid onto the first, which
+// is at most a frame's diagonal (384 pixels) beyond it. Coordinates outside
+// come from no sensor; they are refused, which also keeps every distance
+// the matcher squares well inside an int.
+constexpr int kCoordinateMargin = 384;
+constexpr int kLowestX = -kCoordinateMargin;
+constexpr int kHighestX = 256 - 1 + kCoordinateMargin;
+constexpr int kLowestY = -kCoordinateMargin;
+constexpr int kHighestY = 288 - 1 + kCoordinateMargin;
+
+inline bool withinReach(int x, int y)
+{
+    return x >= kLowestX && x <= kHighestX && y >= kLowestY && y <= kHighestY;
+}
+
 } // namespace vyrsim
 
 #endif // TEMPLATE_H

@@ -106,7 +106,7 @@ std::optional<Template> decodeTemplate(const unsigned char *data, int length)
         m.angle = at[4];
         m.type = (at[5] & kFork) ? MinutiaType::Fork : MinutiaType::Ending;
         m.quality = at[5] & 0x7f;
-        if (m.quality > 100)
+        if (m.quality > 100 || !withinReach(m.x, m.y))
             return std::nullopt;
         t.minutiae.push_back(m);
     }

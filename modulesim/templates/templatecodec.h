@@ -11,8 +11,8 @@
 //        5     1  minutia count n, 0 to 80
 //        6     2  zero
 //        8    6n  minutiae, 6 bytes each:
-//                   x      int16   pixels
-//                   y      int16   pixels
+//                   x      int16   pixels, -384 to 639 (template.h: withinReach)
+//                   y      int16   pixels, -384 to 671
 //                   angle  uint8   256 steps a turn
 //                   kind   uint8   bit 7: fork (0: ending); bits 0-6: quality 0-100
 //   8 + 6n     .  zero up to offset 508

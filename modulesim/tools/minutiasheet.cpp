@@ -7,10 +7,11 @@
 //       away). FINGER:PRESS is a press of a synthetic finger; without frames
 //       it shows a press of each of two fingers.
 //
-//   vyrsim_minutiae scores <out.png> [FINGERS]
+//   vyrsim_minutiae scores <out.png> [FINGERS [PRINTS]]
 //       The genuine and impostor score distributions of a synthetic
 //       population (FINGERS fingers, 100 unless given, 8 presses each),
-//       through the module's own entry points.
+//       through the module's own entry points; below them those of the real
+//       prints in every set folder under PRINTS, pooled.
 
 #include "extractor.h"
 #include "fingersynth.h"
@@ -18,6 +19,7 @@
 #include "sensor.h"
 #include "vyrsim.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -103,14 +105,37 @@ void drawMinutiae(QPainter &painter, const std::vector<MinutiaCandidate> &minuti
 
 } // namespace
 
+// Every real set in the folder, pooled: genuine pairs within each set,
+// impostor pairs within each set and across sets.
+Scores realScores(const ModuleSession &module, const QString &folder)
+{
+    Scores pooled;
+    if (folder.isEmpty())
+        return pooled;
+    std::vector<std::vector<Impression>> sets;
+    const QDir prints(folder);
+    for (const QString &name : prints.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        std::vector<Impression> set = imageImpressions(module, prints.filePath(name));
+        if (set.empty())
+            continue;
+        const Scores s = compareImpressions(module, set, true);
+        pooled.genuine.insert(pooled.genuine.end(), s.genuine.begin(), s.genuine.end());
+        pooled.impostor.insert(pooled.impostor.end(), s.impostor.begin(), s.impostor.end());
+        pooled.refused += s.refused;
+        for (const std::vector<Impression> &other : sets) {
+            const std::vector<int> cross = crossImpostors(module, other, set);
+            pooled.impostor.insert(pooled.impostor.end(), cross.begin(), cross.end());
+        }
+        sets.push_back(std::move(set));
+    }
+    return pooled;
+}
+
 // Histograms of both distributions, each scaled to its own peak (impostor
 // scores crowd near 0 and would flatten the genuine ones), with the
 // threshold marked.
-int drawScores(const QString &out, int fingers)
+void drawPanel(QPainter &painter, const QRect &plot, const Scores &scores, const QString &title)
 {
-    const ModuleSession module;
-    const Scores scores
-        = compareImpressions(module, syntheticImpressions(module, fingers, 8), false);
     constexpr int kBin = 10;
     constexpr int kBins = 45; // up to 450, the last bin holding everything above
     auto histogram = [&](const std::vector<int> &values) {
@@ -119,26 +144,18 @@ int drawScores(const QString &out, int fingers)
             share[std::size_t(std::min(v / kBin, kBins - 1))] += 1.0 / double(values.size());
         return share;
     };
-    const std::vector<double> genuine = histogram(scores.genuine);
-    const std::vector<double> impostor = histogram(scores.impostor);
-
-    const QRect plot(40, 60, 780, 300);
-    QImage picture(plot.right() + 40, plot.bottom() + 70, QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
     const double barWidth = plot.width() / double(kBins);
     auto bars = [&](const std::vector<double> &share, const QColor &colour) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(colour);
-        const double top = *std::max_element(share.begin(), share.end());
+        const double top = std::max(1e-9, *std::max_element(share.begin(), share.end()));
         for (int i = 0; i < kBins; ++i) {
             const double h = share[std::size_t(i)] / top * plot.height();
             painter.drawRect(QRectF(plot.left() + i * barWidth, plot.bottom() - h, barWidth, h));
         }
     };
-    bars(impostor, QColor(220, 60, 50, 170));
-    bars(genuine, QColor(40, 140, 70, 170));
+    bars(histogram(scores.impostor), QColor(220, 60, 50, 170));
+    bars(histogram(scores.genuine), QColor(40, 140, 70, 170));
     painter.setPen(QPen(Qt::black, 1));
     painter.drawLine(plot.bottomLeft(), plot.bottomRight());
     painter.drawLine(plot.bottomLeft(), plot.topLeft());
@@ -157,13 +174,41 @@ int drawScores(const QString &out, int fingers)
                      QStringLiteral("threshold %1").arg(VYRSIM_MATCH_THRESHOLD));
     painter.drawText(QRectF(plot.left(), plot.bottom() + 28, plot.width(), 20), Qt::AlignCenter,
                      QStringLiteral("score of VYRMatch"));
-    painter.drawText(QRectF(plot.left(), 6, plot.width(), 40), Qt::AlignLeft,
-                     QStringLiteral("%1 synthetic fingers x 8 presses\n"
-                                    "green: %2 genuine pairs; red: %3 impostor pairs of first "
-                                    "presses; each scaled to its peak")
-                         .arg(fingers)
-                         .arg(scores.genuine.size())
-                         .arg(scores.impostor.size()));
+    painter.drawText(QRectF(plot.left(), plot.top() - 54, plot.width(), 40), Qt::AlignLeft, title);
+}
+
+// The synthetic population, and beside it the real prints pooled when the
+// folder holds any.
+int drawScores(const QString &out, int fingers, const QString &prints)
+{
+    const ModuleSession module;
+    const Scores synthetic
+        = compareImpressions(module, syntheticImpressions(module, fingers, 8), false);
+    const Scores real = realScores(module, prints);
+    const bool withReal = !real.genuine.empty();
+
+    const QSize panel(780, 300);
+    QImage picture(panel.width() + 80, (withReal ? 2 : 1) * (panel.height() + 130),
+                   QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    drawPanel(painter, QRect(QPoint(40, 60), panel), synthetic,
+              QStringLiteral("%1 synthetic fingers x 8 presses\n"
+                             "green: %2 genuine pairs; red: %3 impostor pairs of first "
+                             "presses; each scaled to its peak")
+                  .arg(fingers)
+                  .arg(synthetic.genuine.size())
+                  .arg(synthetic.impostor.size()));
+    if (withReal)
+        drawPanel(painter, QRect(QPoint(40, 60 + panel.height() + 130), panel), real,
+                  QStringLiteral("real prints, every set under %1 pooled; refused presses: %2, "
+                                 "scoring 0\ngreen: %3 genuine pairs; red: %4 impostor pairs "
+                                 "within and across sets")
+                      .arg(QDir(prints).dirName())
+                      .arg(real.refused)
+                      .arg(real.genuine.size())
+                      .arg(real.impostor.size()));
     painter.end();
     return picture.save(out) ? 0 : 1;
 }
@@ -176,11 +221,12 @@ int main(int argc, char *argv[])
     if (argc < 3 || (mode != "frames" && mode != "scores")) {
         std::fprintf(stderr,
                      "usage: vyrsim_minutiae frames <out.png> [image.png | FINGER:PRESS ...]\n"
-                     "       vyrsim_minutiae scores <out.png> [FINGERS]\n");
+                     "       vyrsim_minutiae scores <out.png> [FINGERS [PRINTS]]\n");
         return 2;
     }
     if (mode == "scores")
-        return drawScores(QString::fromLocal8Bit(argv[2]), argc > 3 ? std::atoi(argv[3]) : 100);
+        return drawScores(QString::fromLocal8Bit(argv[2]), argc > 3 ? std::atoi(argv[3]) : 100,
+                          argc > 4 ? QString::fromLocal8Bit(argv[4]) : QString());
     std::vector<GreyImage> frames;
     std::vector<QString> labels;
     for (int i = 3; i < argc; ++i) {

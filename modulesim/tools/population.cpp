@@ -4,9 +4,11 @@
 #include "vyrsim.h"
 
 #include <QDir>
+#include <QHash>
 #include <QImage>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -67,14 +69,19 @@ std::vector<Impression> imageImpressions(const ModuleSession &module, const QStr
 {
     std::vector<Impression> all;
     const QDir dir(folder);
+    // A finger's name may hold underscores of its own: only the last one
+    // parts it from the press.
+    QHash<QString, int> fingers;
     for (const QString &name : dir.entryList({"*_*.png"}, QDir::Files, QDir::Name)) {
         const QImage image(dir.filePath(name));
         if (image.isNull())
             continue;
         vyrsim_place_image(greyPixels(image).data(), image.width(), image.height());
-        const QString stem = name.section('.', 0, 0);
-        all.push_back(
-            judge(module, stem.section('_', 0, 0).toInt(), stem.section('_', 1, 1).toInt()));
+        const QString stem = name.section('.', 0, -2);
+        const QString finger = stem.section('_', 0, -2);
+        const int number = fingers.value(finger, int(fingers.size()) + 1);
+        fingers.insert(finger, number);
+        all.push_back(judge(module, number, stem.section('_', -1).toInt()));
     }
     vyrsim_set_finger(0);
     return all;
@@ -100,6 +107,27 @@ Scores compareImpressions(const ModuleSession &module, const std::vector<Impress
                 VYRMatch(module.handle(), kAddr, &score);
             }
             (genuine ? scores.genuine : scores.impostor).push_back(score);
+        }
+    }
+    return scores;
+}
+
+std::vector<int> crossImpostors(const ModuleSession &module, const std::vector<Impression> &a,
+                                const std::vector<Impression> &b)
+{
+    std::vector<int> scores;
+    scores.reserve(a.size() * b.size());
+    for (const Impression &i : a) {
+        for (const Impression &j : b) {
+            int score = 0;
+            if (i.accepted && j.accepted) {
+                auto first = i.feature;
+                auto second = j.feature;
+                VYRDownChar(module.handle(), kAddr, 0, first.data(), int(first.size()));
+                VYRDownChar(module.handle(), kAddr, 1, second.data(), int(second.size()));
+                VYRMatch(module.handle(), kAddr, &score);
+            }
+            scores.push_back(score);
         }
     }
     return scores;
@@ -133,4 +161,16 @@ double equalErrorRate(const Scores &scores, int *threshold)
         }
     }
     return best;
+}
+
+double falseNonMatchAtFalseMatch(const Scores &scores, double falseMatchPercent, int *threshold)
+{
+    // The lowest threshold that keeps the false matches within the rate.
+    std::vector<int> impostor = scores.impostor;
+    std::sort(impostor.begin(), impostor.end(), std::greater<int>());
+    const auto allowed = std::size_t(falseMatchPercent / 100.0 * double(impostor.size()));
+    const int t = allowed < impostor.size() ? impostor[allowed] + 1 : 0;
+    if (threshold)
+        *threshold = t;
+    return falseNonMatchRate(scores, t);
 }

@@ -47,7 +47,8 @@ std::vector<Impression> syntheticImpressions(const ModuleSession &module, int fi
 // A picture's pixels as grey bytes, rows top first, without padding.
 std::vector<unsigned char> greyPixels(const QImage &picture);
 
-// Every "<finger>_<press>.png" of a folder, placed on the sensor.
+// Every "<finger>_<press>.png" of a folder, placed on the sensor; fingers are
+// numbered from 1 in the order of their names.
 std::vector<Impression> imageImpressions(const ModuleSession &module, const QString &folder);
 
 // Scores of VYRMatch. Impostor pairs are the first presses of every two
@@ -56,9 +57,18 @@ std::vector<Impression> imageImpressions(const ModuleSession &module, const QStr
 Scores compareImpressions(const ModuleSession &module, const std::vector<Impression> &all,
                           bool allImpostors);
 
+// Scores of every impression of `a` against every one of `b`: prints of two
+// different sets are different fingers.
+std::vector<int> crossImpostors(const ModuleSession &module, const std::vector<Impression> &a,
+                                const std::vector<Impression> &b);
+
 // The rates at a threshold, and the equal error rate, all in percent.
 double falseMatchRate(const Scores &scores, int threshold);
 double falseNonMatchRate(const Scores &scores, int threshold);
 double equalErrorRate(const Scores &scores, int *threshold = nullptr);
+// The false non-match rate at the lowest threshold whose false match rate
+// is at most the one given.
+double falseNonMatchAtFalseMatch(const Scores &scores, double falseMatchPercent,
+                                 int *threshold = nullptr);
 
 #endif // POPULATION_H
