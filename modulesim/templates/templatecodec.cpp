@@ -1,5 +1,7 @@
 #include "templatecodec.h"
 
+#include "plumbing.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -14,30 +16,15 @@ constexpr int kMinutiaBytes = 6;
 constexpr int kChecksumAt = kTemplateBytes - 4;
 constexpr unsigned char kFork = 0x80;
 
+// Coordinates are signed 16-bit, two's complement, little-endian.
 void put16(unsigned char *at, std::int16_t value)
 {
-    const auto u = static_cast<std::uint16_t>(value);
-    at[0] = static_cast<unsigned char>(u);
-    at[1] = static_cast<unsigned char>(u >> 8);
+    putLe16(at, static_cast<std::uint16_t>(value));
 }
 
 std::int16_t get16(const unsigned char *at)
 {
-    return static_cast<std::int16_t>(std::uint16_t(at[0] | at[1] << 8));
-}
-
-void put32(unsigned char *at, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        at[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
-std::uint32_t get32(const unsigned char *at)
-{
-    std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i)
-        value |= std::uint32_t(at[i]) << (8 * i);
-    return value;
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(getLe16(at)));
 }
 
 } // namespace
@@ -77,7 +64,7 @@ TemplateBytes encodeTemplate(const Template &t)
         at[5] = static_cast<unsigned char>((m.type == MinutiaType::Fork ? kFork : 0)
                                            | std::min<int>(m.quality, 100));
     }
-    put32(bytes.data() + kChecksumAt, crc32(bytes.data(), kChecksumAt));
+    putLe32(bytes.data() + kChecksumAt, crc32(bytes.data(), kChecksumAt));
     return bytes;
 }
 
@@ -87,7 +74,7 @@ std::optional<Template> decodeTemplate(const unsigned char *data, int length)
         return std::nullopt;
     if (std::memcmp(data, kMagic, sizeof kMagic) != 0 || data[3] != kVersion)
         return std::nullopt;
-    if (get32(data + kChecksumAt) != crc32(data, kChecksumAt))
+    if (getLe32(data + kChecksumAt) != crc32(data, kChecksumAt))
         return std::nullopt;
     const int n = data[5];
     if ((data[4] & ~1u) != 0 || n > kMaxTemplateMinutiae || data[6] != 0 || data[7] != 0)
