@@ -19,18 +19,19 @@ inline float wrapAngle(float a)
 }
 
 // An angle less than a turn outside [0, 2 pi) into it, without a branch:
-// cheap enough for the matcher's inner loops.
+// cheap enough for the matcher's inner loops, where which way it goes is
+// a coin toss the processor would often guess wrong.
 inline float wrapTurn(float a)
 {
-    a = a < 0 ? a + kTwoPi : a;
-    return a >= kTwoPi ? a - kTwoPi : a;
+    a += kTwoPi * float(a < 0);
+    return a - kTwoPi * float(a >= kTwoPi);
 }
 
-// How far apart two angles in [0, 2 pi) are, 0 to pi.
+// How far apart two angles in [0, 2 pi) are, 0 to pi (without a branch).
 inline float angleDifference(float a, float b)
 {
     const float d = std::fabs(a - b);
-    return d > kPi ? kTwoPi - d : d;
+    return std::min(d, kTwoPi - d);
 }
 
 // atan2 to within about 0.004 radians, several times cheaper than the
@@ -43,7 +44,9 @@ inline float fastAtan2(float y, float x)
     const float z = std::min(ax, ay) / (std::max(ax, ay) + 1e-30f);
     float a = z * (kPi / 4 + 0.273f * (1 - z));
     a = ay > ax ? kPi / 2 - a : a;
-    a = x < 0 ? kPi - a : a;
+    // pi - a when x < 0, computed either way: no branch to guess.
+    const float left = float(x < 0);
+    a = left * kPi + (1 - 2 * left) * a;
     return std::copysign(a, y);
 }
 
