@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace vyrsim {
 
@@ -16,6 +18,21 @@ inline float wrapAngle(float a)
 {
     a = std::fmod(a, kTwoPi);
     return a < 0 ? a + kTwoPi : a;
+}
+
+// `yes` if `pick`, else `no`, chosen by a mask and not by a branch, where
+// which way it goes is a coin toss the processor would often guess wrong.
+inline float select(bool pick, float yes, float no)
+{
+    std::uint32_t y;
+    std::uint32_t n;
+    std::memcpy(&y, &yes, sizeof y);
+    std::memcpy(&n, &no, sizeof n);
+    const std::uint32_t mask = 0u - std::uint32_t(pick);
+    const std::uint32_t bits = (y & mask) | (n & ~mask);
+    float result;
+    std::memcpy(&result, &bits, sizeof result);
+    return result;
 }
 
 // An angle less than a turn outside [0, 2 pi) into it, without a branch:
@@ -44,9 +61,7 @@ inline float fastAtan2(float y, float x)
     const float z = std::min(ax, ay) / (std::max(ax, ay) + 1e-30f);
     float a = z * (kPi / 4 + 0.273f * (1 - z));
     a = ay > ax ? kPi / 2 - a : a;
-    // pi - a when x < 0, computed either way: no branch to guess.
-    const float left = float(x < 0);
-    a = left * kPi + (1 - 2 * left) * a;
+    a = select(x < 0, kPi - a, a);
     return std::copysign(a, y);
 }
 

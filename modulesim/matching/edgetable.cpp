@@ -78,9 +78,11 @@ void EdgeTable::rebuild(const Template &t)
             const int dy = b.y - ay;
             const std::int64_t key = std::int64_t(dx * dx + dy * dy) << 16 | visits;
             visited[std::size_t(visits++)] = b.index;
-            for (int k = kNeighbours - 1; k > 0; --k)
-                nearest[k] = std::max(nearest[k - 1], std::min(nearest[k], key));
-            nearest[0] = std::min(nearest[0], key);
+            for (int k = kNeighbours - 1; k > 0; --k) {
+                const std::int64_t low = nearest[k] < key ? nearest[k] : key;
+                nearest[k] = nearest[k - 1] > low ? nearest[k - 1] : low;
+            }
+            nearest[0] = nearest[0] < key ? nearest[0] : key;
         };
         auto reach = [&](int rank) {
             const std::int64_t dy = points[std::size_t(rank)].y - ay;

@@ -96,34 +96,48 @@ void Matcher::setProbe(const Template &probe, Candidates candidates)
     // its candidates; for one candidate, angles only are binned and length
     // bins checked entry by entry. Entries are counted into cells, then laid out.
     m_lengthShift = candidates == Candidates::Many ? 0 : 6; // 2^6 > kLengthBins: one length group
-    const int cells = (((kLengthBins - 1) >> m_lengthShift) + 1) * kAngleBins * kAngleBins;
     const float angleStep = kTwoPi / kAngleBins;
-    m_placed.clear();
+    // Each edge reaches two or three bins in either angle: all nine cells
+    // are written and only those reached are kept, no branch to guess.
+    const int groups = ((kLengthBins - 1) >> m_lengthShift) + 1;
+    m_lengthReach.clear();
+    std::size_t most = 0;
+    for (const Edge &edge : m_probe.edges) {
+        const float slack = lengthSlack(edge.length);
+        const int shortest = lengthBin(std::max(0.0f, edge.length - slack));
+        const int longest = lengthBin(edge.length + slack);
+        m_lengthReach.push_back({std::uint8_t(shortest), std::uint8_t(longest)});
+        most += 9 * std::size_t((longest >> m_lengthShift) - (shortest >> m_lengthShift) + 1);
+    }
+    m_placed.resize(most);
+    Placed *placed = m_placed.data();
     for (std::size_t e = 0; e < m_probe.edges.size(); ++e) {
         const Edge &edge = m_probe.edges[e];
-        const float slack = lengthSlack(edge.length);
-        const BinEntry entry {std::uint16_t(e),
-                              std::uint8_t(lengthBin(std::max(0.0f, edge.length - slack))),
-                              std::uint8_t(lengthBin(edge.length + slack))};
+        const BinEntry entry {std::uint16_t(e), m_lengthReach[e].first, m_lengthReach[e].second};
         const int a0 = int(std::floor((edge.fromAngle - kAngleSlack) / angleStep));
         const int a1 = int(std::floor((edge.fromAngle + kAngleSlack) / angleStep));
         const int b0 = int(std::floor((edge.toAngle - kAngleSlack) / angleStep));
-        const int b1 = std::min(b0 + 2, int(std::floor((edge.toAngle + kAngleSlack) / angleStep)));
-        for (int g = entry.shortest >> m_lengthShift; g <= entry.longest >> m_lengthShift; ++g)
-            for (int a = a0; a <= a1; ++a)
-                for (int b = b0; b <= b1; ++b)
-                    m_placed.push_back({int(cellOf(g, (a + kAngleBins) % kAngleBins,
-                                                   (b + kAngleBins) % kAngleBins)),
-                                        entry});
+        const int b1 = int(std::floor((edge.toAngle + kAngleSlack) / angleStep));
+        for (int g = entry.shortest >> m_lengthShift; g <= entry.longest >> m_lengthShift; ++g) {
+            for (int a = a0; a < a0 + 3; ++a) {
+                for (int b = b0; b < b0 + 3; ++b) {
+                    *placed = {std::uint16_t(cellOf(g, (a + kAngleBins) % kAngleBins,
+                                                    (b + kAngleBins) % kAngleBins)),
+                               entry};
+                    placed += (a <= a1) & (b <= b1);
+                }
+            }
+        }
     }
-    m_cellStart.assign(std::size_t(cells) + 2, 0);
+    m_placed.resize(std::size_t(placed - m_placed.data()));
+    m_cellStart.assign(std::size_t(groups * kAngleBins * kAngleBins) + 2, 0);
     for (const auto &p : m_placed)
-        ++m_cellStart[std::size_t(p.first) + 2];
+        ++m_cellStart[p.cell + 2u];
     for (std::size_t k = 2; k < m_cellStart.size(); ++k)
         m_cellStart[k] += m_cellStart[k - 1];
     m_entries.resize(m_placed.size());
     for (const auto &p : m_placed)
-        m_entries[m_cellStart[std::size_t(p.first) + 1]++] = p.second;
+        m_entries[m_cellStart[p.cell + 1u]++] = p.entry;
     m_cellStart.pop_back();
 }
 

@@ -63,7 +63,13 @@ private:
     int m_lengthShift = 0; // a length bin's group: bin >> m_lengthShift
     std::vector<std::uint32_t> m_cellStart;
     std::vector<BinEntry> m_entries;
-    std::vector<std::pair<int, BinEntry>> m_placed; // (cell, entry), before laying out
+    struct Placed
+    {
+        std::uint16_t cell;
+        BinEntry entry;
+    };
+    std::vector<Placed> m_placed; // before they are laid out
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> m_lengthReach; // each edge's length bins
 
     // Scratch
     std::vector<std::uint8_t> m_votes;
