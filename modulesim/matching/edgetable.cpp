@@ -33,8 +33,13 @@ void EdgeTable::rebuild(const Template &t)
     // kept in a short sorted list. The others are visited outwards in order
     // of height, until the next is farther up or down than the list's last.
     // The points lie side by side in that order, not reached through it.
+    // Every minutia has as many neighbours as the others allow, up to
+    // kNeighbours: its row's place is known before it is visited.
+    const int kept = std::clamp(n - 1, 0, kNeighbours);
     firstEdge.resize(std::size_t(n) + 1);
-    edges.resize(std::size_t(n) * kNeighbours);
+    for (int i = 0; i <= n; ++i)
+        firstEdge[std::size_t(i)] = std::uint16_t(i * kept);
+    edges.resize(std::size_t(n * kept));
     struct Point
     {
         int x;
@@ -43,21 +48,13 @@ void EdgeTable::rebuild(const Template &t)
     };
     // The calling thread's scratch, looked up once: each look-up of a
     // thread's own variable in a shared library is a call.
-    thread_local std::vector<int> orderScratch;
     thread_local std::vector<Point> pointScratch;
-    std::vector<int> &order = orderScratch;
     std::vector<Point> &points = pointScratch;
-    order.resize(std::size_t(n));
-    for (int i = 0; i < n; ++i)
-        order[std::size_t(i)] = i;
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        return t.minutiae[std::size_t(a)].y < t.minutiae[std::size_t(b)].y;
-    });
     points.resize(std::size_t(n));
-    for (int r = 0; r < n; ++r) {
-        const Minutia &m = t.minutiae[std::size_t(order[std::size_t(r)])];
-        points[std::size_t(r)] = {m.x, m.y, order[std::size_t(r)]};
-    }
+    for (int i = 0; i < n; ++i)
+        points[std::size_t(i)] = {t.minutiae[std::size_t(i)].x, t.minutiae[std::size_t(i)].y, i};
+    std::sort(points.begin(), points.end(),
+              [](const Point &a, const Point &b) { return a.y < b.y; });
     // A neighbour is its squared distance above the order in which it was
     // visited, so that of equal distances the first visited comes first.
     // Whether the next one belongs in the list, and where, is as good as a
@@ -98,28 +95,16 @@ void EdgeTable::rebuild(const Template &t)
             if (goDown)
                 consider(points[std::size_t(down++)]);
         }
-        const int kept = std::min(n - 1, kNeighbours);
-        firstEdge[std::size_t(i)] = std::uint16_t(kept);
         const MatchMinutia &ma = minutiae[std::size_t(i)];
         for (int e = 0; e < kept; ++e) {
             const int j = visited[std::size_t(nearest[e] & 0xffff)];
             const MatchMinutia &mb = minutiae[std::size_t(j)];
             const float direction = wrapTurn(fastAtan2(mb.y - ma.y, mb.x - ma.x));
-            edges[std::size_t(i) * kNeighbours + std::size_t(e)]
+            edges[std::size_t(i * kept + e)]
                 = {std::uint16_t(i), std::uint16_t(j), std::sqrt(float(nearest[e] >> 16)),
                    wrapTurn(direction - ma.angle), wrapTurn(direction - mb.angle)};
         }
     }
-    // Minutiae were visited out of order; close up the rows in index order.
-    std::size_t count = 0;
-    for (int i = 0; i < n; ++i) {
-        const int kept = firstEdge[std::size_t(i)];
-        firstEdge[std::size_t(i)] = std::uint16_t(count);
-        for (int e = 0; e < kept; ++e)
-            edges[count++] = edges[std::size_t(i) * kNeighbours + std::size_t(e)];
-    }
-    firstEdge[std::size_t(n)] = std::uint16_t(count);
-    edges.resize(count);
 }
 
 } // namespace vyrsim
