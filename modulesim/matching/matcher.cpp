@@ -97,8 +97,6 @@ void Matcher::setProbe(const Template &probe, Candidates candidates)
     // bins checked entry by entry. Entries are counted into cells, then laid out.
     m_lengthShift = candidates == Candidates::Many ? 0 : 6; // 2^6 > kLengthBins: one length group
     const float angleStep = kTwoPi / kAngleBins;
-    // Each edge reaches two or three bins in either angle: all nine cells
-    // are written and only those reached are kept, no branch to guess.
     const int groups = ((kLengthBins - 1) >> m_lengthShift) + 1;
     m_lengthReach.clear();
     std::size_t most = 0;
@@ -118,6 +116,8 @@ void Matcher::setProbe(const Template &probe, Candidates candidates)
         const int a1 = int(std::floor((edge.fromAngle + kAngleSlack) / angleStep));
         const int b0 = int(std::floor((edge.toAngle - kAngleSlack) / angleStep));
         const int b1 = int(std::floor((edge.toAngle + kAngleSlack) / angleStep));
+        // Two or three bins in either angle: all nine cells are written and
+        // only those reached kept, no branch to guess.
         for (int g = entry.shortest >> m_lengthShift; g <= entry.longest >> m_lengthShift; ++g) {
             for (int a = a0; a < a0 + 3; ++a) {
                 for (int b = b0; b < b0 + 3; ++b) {
