@@ -107,11 +107,21 @@ void Matcher::setProbe(const Template &probe, Candidates candidates)
         m_lengthReach.push_back({std::uint8_t(shortest), std::uint8_t(longest)});
         most += 9 * std::size_t((longest >> m_lengthShift) - (shortest >> m_lengthShift) + 1);
     }
+    // Edges are placed shortest first, so that a cell's entries run from the
+    // shortest up and a candidate edge stops at the first too long for it.
+    m_byLength.assign(kLengthBins + 1, 0);
+    for (const auto &reach : m_lengthReach)
+        ++m_byLength[reach.first + 1u];
+    for (std::size_t k = 1; k < m_byLength.size(); ++k)
+        m_byLength[k] += m_byLength[k - 1];
+    m_lengthOrder.resize(m_lengthReach.size());
+    for (std::size_t e = 0; e < m_lengthReach.size(); ++e)
+        m_lengthOrder[m_byLength[m_lengthReach[e].first]++] = std::uint16_t(e);
     m_placed.resize(most);
     Placed *placed = m_placed.data();
-    for (std::size_t e = 0; e < m_probe.edges.size(); ++e) {
+    for (const std::uint16_t e : m_lengthOrder) {
         const Edge &edge = m_probe.edges[e];
-        const BinEntry entry {std::uint16_t(e), m_lengthReach[e].first, m_lengthReach[e].second};
+        const BinEntry entry {e, m_lengthReach[e].first, m_lengthReach[e].second};
         const int a0 = int(std::floor((edge.fromAngle - kAngleSlack) / angleStep));
         const int a1 = int(std::floor((edge.fromAngle + kAngleSlack) / angleStep));
         const int b0 = int(std::floor((edge.toAngle - kAngleSlack) / angleStep));
@@ -156,8 +166,10 @@ void Matcher::vote(const EdgeTable &candidate)
             // Whether the edges agree is as good as a coin toss: counted
             // without a branch, so that the processor has none to guess.
             const BinEntry &entry = m_entries[k];
+            if (entry.shortest > l)
+                break;
             const Edge &p = m_probe.edges[entry.edge];
-            const bool agree = (l >= entry.shortest) & (l <= entry.longest) & edgesAgree(p, c);
+            const bool agree = (l <= entry.longest) & edgesAgree(p, c);
             const std::size_t pair = std::size_t(p.from) * nc + c.from;
             std::uint8_t &v = m_votes[pair];
             v = std::uint8_t(v + (agree & (v < 255)));

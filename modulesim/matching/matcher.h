@@ -70,6 +70,8 @@ private:
     };
     std::vector<Placed> m_placed; // before they are laid out
     std::vector<std::pair<std::uint8_t, std::uint8_t>> m_lengthReach; // each edge's length bins
+    std::vector<std::uint16_t> m_byLength; // counting edges by shortest length bin
+    std::vector<std::uint16_t> m_lengthOrder; // edges, shortest first
 
     // Scratch
     std::vector<std::uint8_t> m_votes;
