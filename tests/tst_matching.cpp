@@ -48,6 +48,8 @@ private slots:
     void placedImageIsCentred();
     void templateBytes_data();
     void templateBytes();
+    void fewMinutiae_data();
+    void fewMinutiae();
 
 private:
     // Takes one image, makes a feature of it in the buffer; returns GenChar's code.
@@ -278,6 +280,58 @@ void tst_Matching::templateBytes()
     int after = 0;
     QCOMPARE(VYRMatch(m_h, kAddr, &after), 0);
     QCOMPARE(after, before); // a refused block left the buffer as it was
+}
+
+void tst_Matching::fewMinutiae_data()
+{
+    QTest::addColumn<int>("minutiae");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("one") << 1 << false;
+    QTest::newRow("two: one edge each, no pair gets two votes") << 2 << false;
+    QTest::newRow("five: every other minutia a neighbour") << 5 << true;
+    QTest::newRow("nine: eight neighbours each") << 9 << true;
+}
+
+// Forged templates with fewer minutiae than a minutia keeps neighbours: one
+// matches itself once it has enough, and scores the same after a match of
+// other templates has used the matcher's scratch.
+void tst_Matching::fewMinutiae()
+{
+    QFETCH(int, minutiae);
+    QFETCH(bool, matches);
+    const auto block = [](int n) {
+        std::vector<unsigned char> b(512, 0);
+        b[0] = 'V';
+        b[1] = 'Y';
+        b[2] = 'T';
+        b[3] = 1;
+        b[5] = static_cast<unsigned char>(n);
+        for (int i = 0; i < n; ++i) {
+            const int x = 30 + 37 * (i % 5) + 3 * i;
+            const int y = 40 + 29 * (i / 5) + 5 * (i * i % 7);
+            const int fields[] = {x & 0xff, x >> 8, y & 0xff, y >> 8, i * 53 % 256, 60};
+            for (int k = 0; k < 6; ++k)
+                b[std::size_t(8 + 6 * i + k)] = static_cast<unsigned char>(fields[k]);
+        }
+        const quint32 crc = crc32(b.data(), 508);
+        for (int k = 0; k < 4; ++k)
+            b[std::size_t(508 + k)] = static_cast<unsigned char>(crc >> (8 * k));
+        return b;
+    };
+    const auto matchBoth = [&](std::vector<unsigned char> bytes, int *score) {
+        if (VYRDownChar(m_h, kAddr, 0, bytes.data(), 512) != 0
+            || VYRDownChar(m_h, kAddr, 1, bytes.data(), 512) != 0)
+            return -1;
+        return VYRMatch(m_h, kAddr, score);
+    };
+    int score = -1;
+    QCOMPARE(matchBoth(block(minutiae), &score), matches ? 0 : int(VYRSIM_ERR_NO_MATCH));
+    QVERIFY2(matches == (score >= VYRSIM_MATCH_THRESHOLD), qPrintable(QString::number(score)));
+    int other = -1;
+    QCOMPARE(matchBoth(block(40), &other), 0);
+    int again = -1;
+    matchBoth(block(minutiae), &again);
+    QCOMPARE(again, score);
 }
 
 QTEST_GUILESS_MAIN(tst_Matching)

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 
 namespace vyrsim {
 
@@ -16,42 +18,72 @@ constexpr int kNeighbours = 8;
 EdgeTable EdgeTable::build(const Template &t)
 {
     EdgeTable table;
+    table.rebuild(t);
+    return table;
+}
+
+void EdgeTable::rebuild(const Template &t)
+{
     const int n = int(t.minutiae.size());
-    table.minutiae.reserve(std::size_t(n));
+    minutiae.clear();
     for (const Minutia &m : t.minutiae)
-        table.minutiae.push_back({float(m.x), float(m.y), m.angle * kTwoPi / 256.0f, m.type});
+        minutiae.push_back({float(m.x), float(m.y), m.angle * kTwoPi / 256.0f, m.type});
 
     // Each minutia's nearest neighbours, by squared distance in integers,
     // kept in a short sorted list. The others are visited outwards in order
     // of height, until the next is farther up or down than the list's last.
-    table.firstEdge.resize(std::size_t(n) + 1);
-    table.edges.resize(std::size_t(n) * kNeighbours);
-    std::vector<int> order(static_cast<std::size_t>(n));
+    // The points lie side by side in that order, not reached through it.
+    // Every minutia has as many neighbours as the others allow, up to
+    // kNeighbours: its row's place is known before it is visited.
+    const int kept = std::clamp(n - 1, 0, kNeighbours);
+    firstEdge.resize(std::size_t(n) + 1);
+    for (int i = 0; i <= n; ++i)
+        firstEdge[std::size_t(i)] = std::uint16_t(i * kept);
+    edges.resize(std::size_t(n * kept));
+    struct Point
+    {
+        int x;
+        int y;
+        int index;
+    };
+    // The calling thread's scratch, looked up once: each look-up of a
+    // thread's own variable in a shared library is a call.
+    thread_local std::vector<Point> pointScratch;
+    std::vector<Point> &points = pointScratch;
+    points.resize(std::size_t(n));
     for (int i = 0; i < n; ++i)
-        order[std::size_t(i)] = i;
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        return t.minutiae[std::size_t(a)].y < t.minutiae[std::size_t(b)].y;
-    });
-    std::pair<int, int> nearest[kNeighbours + 1];
+        points[std::size_t(i)] = {t.minutiae[std::size_t(i)].x, t.minutiae[std::size_t(i)].y, i};
+    std::sort(points.begin(), points.end(),
+              [](const Point &a, const Point &b) { return a.y < b.y; });
+    // A neighbour is its squared distance above the order in which it was
+    // visited, so that of equal distances the first visited comes first.
+    // Whether the next one belongs in the list, and where, is as good as a
+    // coin toss: it goes in by minimum and maximum, without a branch.
+    constexpr std::int64_t kNone = INT64_MAX;
+    thread_local std::vector<int> visitScratch;
+    std::vector<int> &visited = visitScratch;
+    visited.resize(std::size_t(n));
+    std::int64_t nearest[kNeighbours];
     for (int r = 0; r < n; ++r) {
-        const int i = order[std::size_t(r)];
-        const int ax = t.minutiae[std::size_t(i)].x;
-        const int ay = t.minutiae[std::size_t(i)].y;
-        int kept = 0;
-        auto consider = [&](int j) {
-            const int dx = t.minutiae[std::size_t(j)].x - ax;
-            const int dy = t.minutiae[std::size_t(j)].y - ay;
-            const int d2 = dx * dx + dy * dy;
-            if (kept == kNeighbours && d2 >= nearest[kept - 1].first)
-                return;
-            int k = kept < kNeighbours ? kept++ : kept - 1;
-            for (; k > 0 && nearest[k - 1].first > d2; --k)
-                nearest[k] = nearest[k - 1];
-            nearest[k] = {d2, j};
+        const int i = points[std::size_t(r)].index;
+        const int ax = points[std::size_t(r)].x;
+        const int ay = points[std::size_t(r)].y;
+        std::fill(std::begin(nearest), std::end(nearest), kNone);
+        int visits = 0; // fewer than a template's minutiae: 16 bits hold it
+        auto consider = [&](const Point &b) {
+            const int dx = b.x - ax;
+            const int dy = b.y - ay;
+            const std::int64_t key = std::int64_t(dx * dx + dy * dy) << 16 | visits;
+            visited[std::size_t(visits++)] = b.index;
+            for (int k = kNeighbours - 1; k > 0; --k) {
+                const std::int64_t low = nearest[k] < key ? nearest[k] : key;
+                nearest[k] = nearest[k - 1] > low ? nearest[k - 1] : low;
+            }
+            nearest[0] = nearest[0] < key ? nearest[0] : key;
         };
         auto reach = [&](int rank) {
-            const int dy = t.minutiae[std::size_t(order[std::size_t(rank)])].y - ay;
-            return kept < kNeighbours || dy * dy < nearest[kept - 1].first;
+            const std::int64_t dy = points[std::size_t(rank)].y - ay;
+            return dy * dy < nearest[kNeighbours - 1] >> 16;
         };
         for (int up = r - 1, down = r + 1;;) {
             const bool goUp = up >= 0 && reach(up);
@@ -59,32 +91,20 @@ EdgeTable EdgeTable::build(const Template &t)
             if (!goUp && !goDown)
                 break;
             if (goUp)
-                consider(order[std::size_t(up--)]);
+                consider(points[std::size_t(up--)]);
             if (goDown)
-                consider(order[std::size_t(down++)]);
+                consider(points[std::size_t(down++)]);
         }
-        table.firstEdge[std::size_t(i)] = std::uint16_t(kept);
-        const MatchMinutia &ma = table.minutiae[std::size_t(i)];
+        const MatchMinutia &ma = minutiae[std::size_t(i)];
         for (int e = 0; e < kept; ++e) {
-            const int j = nearest[e].second;
-            const MatchMinutia &mb = table.minutiae[std::size_t(j)];
+            const int j = visited[std::size_t(nearest[e] & 0xffff)];
+            const MatchMinutia &mb = minutiae[std::size_t(j)];
             const float direction = wrapTurn(fastAtan2(mb.y - ma.y, mb.x - ma.x));
-            table.edges[std::size_t(i) * kNeighbours + std::size_t(e)]
-                = {std::uint16_t(i), std::uint16_t(j), std::sqrt(float(nearest[e].first)),
+            edges[std::size_t(i * kept + e)]
+                = {std::uint16_t(i), std::uint16_t(j), std::sqrt(float(nearest[e] >> 16)),
                    wrapTurn(direction - ma.angle), wrapTurn(direction - mb.angle)};
         }
     }
-    // Minutiae were visited out of order; close up the rows in index order.
-    std::size_t count = 0;
-    for (int i = 0; i < n; ++i) {
-        const int kept = table.firstEdge[std::size_t(i)];
-        table.firstEdge[std::size_t(i)] = std::uint16_t(count);
-        for (int e = 0; e < kept; ++e)
-            table.edges[count++] = table.edges[std::size_t(i) * kNeighbours + std::size_t(e)];
-    }
-    table.firstEdge[std::size_t(n)] = std::uint16_t(count);
-    table.edges.resize(count);
-    return table;
 }
 
 } // namespace vyrsim

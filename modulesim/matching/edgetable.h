@@ -37,6 +37,9 @@ struct EdgeTable
     std::vector<std::uint16_t> firstEdge; // edges of minutia i: [firstEdge[i], firstEdge[i + 1])
 
     static EdgeTable build(const Template &t);
+    // The same in place: a search makes a thousand tables in a row, and
+    // reusing one's storage spares the heap a thousand rounds.
+    void rebuild(const Template &t);
 };
 
 } // namespace vyrsim

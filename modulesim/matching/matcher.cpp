@@ -18,7 +18,6 @@ constexpr float kAngleSlack = 0.25f; // radians, about 15 degrees
 constexpr float kLengthBin = 4.0f;
 constexpr int kLengthBins = 40;
 constexpr int kAngleBins = 24;
-constexpr int kBins = kLengthBins * kAngleBins * kAngleBins;
 
 constexpr int kRoots = 4; // root pairs a candidate's pairing may grow from
 constexpr int kMinVotes = 2; // edges that must agree before a pair is a root
@@ -38,10 +37,9 @@ int angleBin(float angle)
     return std::min(int(angle * (kAngleBins / kTwoPi)), kAngleBins - 1);
 }
 
-int binOf(int l, int a, int b)
+std::size_t cellOf(int lengthGroup, int fromBin, int toBin)
 {
-    return (l * kAngleBins + (a + kAngleBins) % kAngleBins) * kAngleBins
-        + (b + kAngleBins) % kAngleBins;
+    return std::size_t((lengthGroup * kAngleBins + fromBin) * kAngleBins + toBin);
 }
 
 // 0 for identical edges, up to 3 at the edge of every tolerance, or a
@@ -58,6 +56,14 @@ float edgeError(const Edge &a, const Edge &b)
     if (!((dl <= slack) & (da <= kAngleSlack) & (db <= kAngleSlack)))
         return -1;
     return dl / slack + (da + db) * kInverseAngleSlack;
+}
+
+bool edgesAgree(const Edge &a, const Edge &b)
+{
+    const float slack = lengthSlack(std::max(a.length, b.length));
+    return (std::fabs(a.length - b.length) <= slack)
+        & (angleDifference(a.fromAngle, b.fromAngle) <= kAngleSlack)
+        & (angleDifference(a.toAngle, b.toAngle) <= kAngleSlack);
 }
 
 // Every pair of minutiae counts, and every further edge that confirms the
@@ -80,41 +86,69 @@ int scoreOf(const MatchResult &r, std::size_t probeMinutiae, std::size_t candida
 
 } // namespace
 
-Matcher::Matcher(const Template &probe)
-    : m_probe(EdgeTable::build(probe))
+void Matcher::setProbe(const Template &probe, Candidates candidates)
 {
-    // Each probe edge goes into every bin its tolerance reaches, so that a
-    // candidate edge needs to look into its own bin only. A bin is a chain
-    // through m_entries, newest first.
+    m_probe.rebuild(probe);
+    // Each probe edge goes into every cell its tolerances reach: two or
+    // three bins in each angle, and for many candidates some three to eight
+    // bins of length too, so that a candidate edge looks into its own cell only.
+    // That costs about forty entries an edge, which a search spreads over
+    // its candidates; for one candidate, angles only are binned and length
+    // bins checked entry by entry. Entries are counted into cells, then laid out.
+    m_lengthShift = candidates == Candidates::Many ? 0 : 6; // 2^6 > kLengthBins: one length group
     const float angleStep = kTwoPi / kAngleBins;
-    m_binHead.assign(kBins, kChainEnd);
-    m_entries.clear();
-    m_entries.reserve(m_probe.edges.size() * 36);
-    for (std::size_t e = 0; e < m_probe.edges.size(); ++e) {
-        const Edge &edge = m_probe.edges[e];
+    const int groups = ((kLengthBins - 1) >> m_lengthShift) + 1;
+    m_lengthReach.clear();
+    std::size_t most = 0;
+    for (const Edge &edge : m_probe.edges) {
         const float slack = lengthSlack(edge.length);
-        const int l0 = lengthBin(std::max(0.0f, edge.length - slack));
-        const int l1 = lengthBin(edge.length + slack);
+        const int shortest = lengthBin(std::max(0.0f, edge.length - slack));
+        const int longest = lengthBin(edge.length + slack);
+        m_lengthReach.push_back({std::uint8_t(shortest), std::uint8_t(longest)});
+        most += 9 * std::size_t((longest >> m_lengthShift) - (shortest >> m_lengthShift) + 1);
+    }
+    // Edges are placed shortest first, so that a cell's entries run from the
+    // shortest up and a candidate edge stops at the first too long for it.
+    m_byLength.assign(kLengthBins + 1, 0);
+    for (const auto &reach : m_lengthReach)
+        ++m_byLength[reach.first + 1u];
+    for (std::size_t k = 1; k < m_byLength.size(); ++k)
+        m_byLength[k] += m_byLength[k - 1];
+    m_lengthOrder.resize(m_lengthReach.size());
+    for (std::size_t e = 0; e < m_lengthReach.size(); ++e)
+        m_lengthOrder[m_byLength[m_lengthReach[e].first]++] = std::uint16_t(e);
+    m_placed.resize(most);
+    Placed *placed = m_placed.data();
+    for (const std::uint16_t e : m_lengthOrder) {
+        const Edge &edge = m_probe.edges[e];
+        const BinEntry entry {e, m_lengthReach[e].first, m_lengthReach[e].second};
         const int a0 = int(std::floor((edge.fromAngle - kAngleSlack) / angleStep));
         const int a1 = int(std::floor((edge.fromAngle + kAngleSlack) / angleStep));
         const int b0 = int(std::floor((edge.toAngle - kAngleSlack) / angleStep));
         const int b1 = int(std::floor((edge.toAngle + kAngleSlack) / angleStep));
-        // The wrapped angle bins once per edge, not once per bin.
-        int bins[3];
-        int bs = 0;
-        for (int b = b0; b <= b1 && bs < 3; ++b)
-            bins[bs++] = (b + kAngleBins) % kAngleBins;
-        for (int l = l0; l <= l1; ++l) {
-            for (int a = a0; a <= a1; ++a) {
-                const int row = (l * kAngleBins + (a + kAngleBins) % kAngleBins) * kAngleBins;
-                for (int k = 0; k < bs; ++k) {
-                    std::uint16_t &head = m_binHead[std::size_t(row + bins[k])];
-                    m_entries.push_back({std::uint16_t(e), head});
-                    head = std::uint16_t(m_entries.size() - 1);
+        // Two or three bins in either angle: all nine cells are written and
+        // only those reached kept, no branch to guess.
+        for (int g = entry.shortest >> m_lengthShift; g <= entry.longest >> m_lengthShift; ++g) {
+            for (int a = a0; a < a0 + 3; ++a) {
+                for (int b = b0; b < b0 + 3; ++b) {
+                    *placed = {std::uint16_t(cellOf(g, (a + kAngleBins) % kAngleBins,
+                                                    (b + kAngleBins) % kAngleBins)),
+                               entry};
+                    placed += (a <= a1) & (b <= b1);
                 }
             }
         }
     }
+    m_placed.resize(std::size_t(placed - m_placed.data()));
+    m_cellStart.assign(std::size_t(groups * kAngleBins * kAngleBins) + 2, 0);
+    for (const auto &p : m_placed)
+        ++m_cellStart[p.cell + 2u];
+    for (std::size_t k = 2; k < m_cellStart.size(); ++k)
+        m_cellStart[k] += m_cellStart[k - 1];
+    m_entries.resize(m_placed.size());
+    for (const auto &p : m_placed)
+        m_entries[m_cellStart[p.cell + 1u]++] = p.entry;
+    m_cellStart.pop_back();
 }
 
 void Matcher::vote(const EdgeTable &candidate)
@@ -125,15 +159,21 @@ void Matcher::vote(const EdgeTable &candidate)
     // no pass over every pair of minutiae afterwards.
     m_roots.clear();
     for (const Edge &c : candidate.edges) {
-        const int bin = binOf(lengthBin(c.length), angleBin(c.fromAngle), angleBin(c.toAngle));
-        for (std::uint16_t i = m_binHead[std::size_t(bin)]; i != kChainEnd; i = m_entries[i].next) {
-            const Edge &p = m_probe.edges[m_entries[i].edge];
-            if (edgeError(p, c) < 0)
-                continue;
+        const int l = lengthBin(c.length);
+        const std::size_t cell
+            = cellOf(l >> m_lengthShift, angleBin(c.fromAngle), angleBin(c.toAngle));
+        for (std::uint32_t k = m_cellStart[cell]; k < m_cellStart[cell + 1]; ++k) {
+            // Whether the edges agree is as good as a coin toss: counted
+            // without a branch, so that the processor has none to guess.
+            const BinEntry &entry = m_entries[k];
+            if (entry.shortest > l)
+                break;
+            const Edge &p = m_probe.edges[entry.edge];
+            const bool agree = (l <= entry.longest) & edgesAgree(p, c);
             const std::size_t pair = std::size_t(p.from) * nc + c.from;
             std::uint8_t &v = m_votes[pair];
-            v = std::uint8_t(std::min(255, v + 1));
-            if (v == kMinVotes)
+            v = std::uint8_t(v + (agree & (v < 255)));
+            if (agree & (v == kMinVotes))
                 m_roots.push_back(int(pair));
         }
     }
@@ -171,12 +211,14 @@ void Matcher::pushEdges(const EdgeTable &candidate, int probe, int cand)
     }
 }
 
-MatchResult Matcher::grow(const EdgeTable &candidate, int probeRoot, int candidateRoot)
+void Matcher::grow(const EdgeTable &candidate, int probeRoot, int candidateRoot)
 {
     m_probePaired.assign(m_probe.minutiae.size(), -1);
     m_candidatePaired.assign(candidate.minutiae.size(), -1);
     m_queue.clear();
-    MatchResult result;
+    MatchResult &result = m_grown;
+    result.pairing.clear();
+    result.support = 0;
     auto pair = [&](int p, int c) {
         m_probePaired[std::size_t(p)] = c;
         m_candidatePaired[std::size_t(c)] = p;
@@ -196,29 +238,33 @@ MatchResult Matcher::grow(const EdgeTable &candidate, int probeRoot, int candida
             ++result.support;
     }
     result.pairs = int(result.pairing.size());
-    return result;
 }
 
-MatchResult Matcher::match(const EdgeTable &candidate)
+const MatchResult &Matcher::best(const EdgeTable &candidate)
 {
-    MatchResult best;
+    // The best and the latest pairing trade places, so that both keep
+    // their storage from one candidate to the next.
+    m_best.score = 0;
+    m_best.pairs = 0;
+    m_best.support = 0;
+    m_best.pairing.clear();
     if (m_probe.minutiae.empty() || candidate.minutiae.empty())
-        return best;
+        return m_best;
     vote(candidate);
     const std::size_t nc = candidate.minutiae.size();
     for (int root : m_roots) {
         const int p = int(std::size_t(root) / nc);
         const int c = int(std::size_t(root) % nc);
         // A root the best pairing already holds would grow into the same pairing.
-        if (std::find(best.pairing.begin(), best.pairing.end(), std::pair<int, int>(p, c))
-            != best.pairing.end())
+        if (std::find(m_best.pairing.begin(), m_best.pairing.end(), std::pair<int, int>(p, c))
+            != m_best.pairing.end())
             continue;
-        MatchResult r = grow(candidate, p, c);
-        r.score = scoreOf(r, m_probe.minutiae.size(), nc);
-        if (r.score > best.score)
-            best = std::move(r);
+        grow(candidate, p, c);
+        m_grown.score = scoreOf(m_grown, m_probe.minutiae.size(), nc);
+        if (m_grown.score > m_best.score)
+            std::swap(m_best, m_grown);
     }
-    return best;
+    return m_best;
 }
 
 } // namespace vyrsim

@@ -31,28 +31,47 @@ struct MatchResult
 class Matcher
 {
 public:
-    explicit Matcher(const Template &probe);
+    // A probe that meets many candidates is made ready at more cost, so
+    // that each candidate costs less.
+    enum class Candidates { One, Many };
+
+    Matcher() = default;
+    Matcher(const Template &probe, Candidates candidates) { setProbe(probe, candidates); }
+
+    void setProbe(const Template &probe, Candidates candidates);
 
     // Not thread-safe: it keeps scratch space from one candidate to the next.
-    MatchResult match(const EdgeTable &candidate);
-    int score(const EdgeTable &candidate) { return match(candidate).score; }
+    MatchResult match(const EdgeTable &candidate) { return best(candidate); }
+    int score(const EdgeTable &candidate) { return best(candidate).score; }
 
 private:
+    const MatchResult &best(const EdgeTable &candidate);
     void vote(const EdgeTable &candidate);
-    MatchResult grow(const EdgeTable &candidate, int probeRoot, int candidateRoot);
+    void grow(const EdgeTable &candidate, int probeRoot, int candidateRoot);
     void pushEdges(const EdgeTable &candidate, int probe, int cand);
 
     EdgeTable m_probe;
-    // The probe's edges by bin: each bin's chain starts at its head. At most
-    // 80 minutiae x 8 edges x 64 bins an edge: the chains fit 16 bits.
-    static constexpr std::uint16_t kChainEnd = 0xffff;
+    // The probe's edges by cells of their two angles and, for a search, of
+    // their length; each entry also says which length bins it reaches. Cells
+    // lie side by side: cell k's entries are [m_cellStart[k], m_cellStart[k + 1]).
     struct BinEntry
     {
         std::uint16_t edge;
-        std::uint16_t next;
+        std::uint8_t shortest; // length bins reached
+        std::uint8_t longest;
     };
-    std::vector<std::uint16_t> m_binHead;
+    int m_lengthShift = 0; // a length bin's group: bin >> m_lengthShift
+    std::vector<std::uint32_t> m_cellStart;
     std::vector<BinEntry> m_entries;
+    struct Placed
+    {
+        std::uint16_t cell;
+        BinEntry entry;
+    };
+    std::vector<Placed> m_placed; // before they are laid out
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> m_lengthReach; // each edge's length bins
+    std::vector<std::uint16_t> m_byLength; // counting edges by shortest length bin
+    std::vector<std::uint16_t> m_lengthOrder; // edges, shortest first
 
     // Scratch
     std::vector<std::uint8_t> m_votes;
@@ -67,6 +86,8 @@ private:
         bool operator<(const Step &other) const { return error > other.error; }
     };
     std::vector<Step> m_queue;
+    MatchResult m_best;
+    MatchResult m_grown;
 };
 
 } // namespace vyrsim

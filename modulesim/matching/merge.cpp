@@ -75,7 +75,7 @@ std::uint8_t meanAngle(std::uint8_t a, std::uint8_t b)
 
 std::optional<Template> mergeFeatures(const Template &first, const Template &second)
 {
-    Matcher matcher(first);
+    Matcher matcher(first, Matcher::Candidates::One);
     const MatchResult match = matcher.match(EdgeTable::build(second));
     if (match.score < VYRSIM_MATCH_THRESHOLD)
         return std::nullopt;

@@ -15,12 +15,14 @@ constexpr int kSplitFrom = 64;
 
 SearchHit scan(const Template &probe, const Store &store, int first, int end)
 {
-    Matcher matcher(probe);
+    Matcher matcher(probe, Matcher::Candidates::Many);
+    EdgeTable candidate;
     SearchHit best {-1, VYRSIM_MATCH_THRESHOLD - 1};
     for (int id = first; id < end; ++id) {
         if (!store.occupied(id))
             continue;
-        const int score = matcher.score(EdgeTable::build(store.at(id)));
+        candidate.rebuild(store.at(id));
+        const int score = matcher.score(candidate);
         if (score > best.score)
             best = {id, score};
     }

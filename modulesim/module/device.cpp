@@ -131,7 +131,9 @@ int Device::match(int h, int addr, int *score)
             return VYRSIM_ERR_BAD_ARGUMENT;
         if (s.buffers[0].empty() || s.buffers[1].empty())
             return VYRSIM_ERR_EMPTY;
-        *score = Matcher(s.buffers[0]).score(EdgeTable::build(s.buffers[1]));
+        m_matcher.setProbe(s.buffers[0], Matcher::Candidates::One);
+        m_candidate.rebuild(s.buffers[1]);
+        *score = m_matcher.score(m_candidate);
         return *score >= VYRSIM_MATCH_THRESHOLD ? VYRSIM_OK : VYRSIM_ERR_NO_MATCH;
     });
 }

@@ -2,6 +2,7 @@
 #define DEVICE_H
 
 #include "board.h"
+#include "matcher.h"
 
 namespace vyrsim {
 
@@ -37,6 +38,10 @@ public:
 
 private:
     Board &m_board;
+    // Kept from one VYRMatch to the next, under the board's lock, so that a
+    // match costs no heap.
+    Matcher m_matcher;
+    EdgeTable m_candidate;
 };
 
 } // namespace vyrsim
