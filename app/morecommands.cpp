@@ -28,6 +28,8 @@ namespace {
 
 const QString kImageFilters = QStringLiteral("PNG 图像 (*.png);;BMP 图像 (*.bmp)");
 const QString kTemplateFilters = QStringLiteral("模板文件 (*.dat);;所有文件 (*)");
+// No module's template comes near this; a larger file is refused unread.
+constexpr qint64 kTemplateFileLimit = 64 * 1024;
 
 // The ID in a row's caption, "指纹[%d]", or -1.
 int idOfRow(const QModelIndex &index)
@@ -208,8 +210,8 @@ void MainWindow::importTemplate()
         ShowMsg("模板文件无效");
         return;
     }
-    m_importBytes = file.readAll();
-    if (m_importBytes.size() != file.size()) {
+    m_importBytes = file.read(kTemplateFileLimit + 1);
+    if (m_importBytes.size() != file.size() || file.size() > kTemplateFileLimit) {
         m_importBytes.clear();
         ShowMsg("模板文件无效");
         return;

@@ -1,5 +1,7 @@
 #include "notepaddialog.h"
 
+#include "moduleformat.h"
+
 #include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -16,7 +18,7 @@
 
 NotepadDialog::NotepadDialog(const QByteArray &pages, QWidget *parent)
     : QDialog(parent)
-    , m_pages(pages.leftJustified(kPages * kPageBytes, '\0', true))
+    , m_pages(pages.leftJustified(kNotepadPages * kNotepadPageBytes, '\0', true))
 {
     setWindowTitle("记事本");
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -26,15 +28,15 @@ NotepadDialog::NotepadDialog(const QByteArray &pages, QWidget *parent)
     view->setFont(fixed);
     view->setLineWrapMode(QPlainTextEdit::NoWrap);
     QStringList lines;
-    for (int page = 0; page < kPages; ++page)
-        lines << pageLine(page, m_pages.mid(page * kPageBytes, kPageBytes));
+    for (int page = 0; page < kNotepadPages; ++page)
+        lines << pageLine(page, m_pages.mid(page * kNotepadPageBytes, kNotepadPageBytes));
     view->setPlainText(lines.join(QLatin1Char('\n')));
     const QFontMetrics metrics(fixed);
     view->setMinimumSize(metrics.horizontalAdvance(lines.first().section('\n', 0, 0)) + 40,
-                         metrics.lineSpacing() * (2 * kPages + 2) + 16);
+                         metrics.lineSpacing() * (2 * kNotepadPages + 2) + 16);
 
     m_page = new QSpinBox(this);
-    m_page->setRange(0, kPages - 1);
+    m_page->setRange(0, kNotepadPages - 1);
     m_bytes = new QLineEdit(this);
     m_bytes->setFont(fixed);
     m_write = new QPushButton("写入…", this);
@@ -90,18 +92,19 @@ QByteArray NotepadDialog::parseHex(const QString &text)
 {
     QString digits = text;
     digits.remove(QLatin1Char(' '));
-    if (digits.size() % 2 != 0 || digits.size() > 2 * kPageBytes)
+    if (digits.size() % 2 != 0 || digits.size() > 2 * kNotepadPageBytes)
         return QByteArray();
     for (const QChar c : digits) {
         if (!std::isxdigit(static_cast<unsigned char>(c.toLatin1())))
             return QByteArray();
     }
-    return QByteArray::fromHex(digits.toLatin1()).leftJustified(kPageBytes, '\0');
+    return QByteArray::fromHex(digits.toLatin1()).leftJustified(kNotepadPageBytes, '\0');
 }
 
 void NotepadDialog::showPage(int page)
 {
-    m_bytes->setText(QString::fromLatin1(m_pages.mid(page * kPageBytes, kPageBytes).toHex(' ')));
+    m_bytes->setText(
+        QString::fromLatin1(m_pages.mid(page * kNotepadPageBytes, kNotepadPageBytes).toHex(' ')));
 }
 
 void NotepadDialog::confirmWrite()

@@ -16,9 +16,6 @@ class NotepadDialog : public QDialog
     Q_OBJECT
 
 public:
-    static constexpr int kPages = 16;
-    static constexpr int kPageBytes = 32;
-
     NotepadDialog(const QByteArray &pages, QWidget *parent = nullptr);
 
     int page() const;
