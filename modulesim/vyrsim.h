@@ -65,7 +65,7 @@ enum {
 enum {
     VYRSIM_GATE_MIN_PRINT_PERCENT = 25,
     VYRSIM_GATE_MIN_USABLE_PERCENT = 20,
-    VYRSIM_GATE_MIN_MINUTIAE = 12
+    VYRSIM_GATE_MIN_MINUTIAE = 10
 };
 
 /* Scores of VYRMatch and VYRSearch are integers from 0; a pair of
