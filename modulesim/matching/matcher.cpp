@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace vyrsim {
 
@@ -85,7 +86,7 @@ bool edgesAgree(const Edge &a, const Edge &b)
 // most 1 in 10,000 pairs of different real fingers reaches it, and above
 // every pair of different synthetic fingers (vyrsim.h says what a score
 // means).
-constexpr float kScoreScale = 34.0f;
+constexpr float kScoreScale = 38.0f;
 
 int scoreOf(const MatchResult &r, std::size_t probeMinutiae, std::size_t candidateMinutiae)
 {
@@ -101,6 +102,10 @@ int scoreOf(const MatchResult &r, std::size_t probeMinutiae, std::size_t candida
 void Matcher::setProbe(const Template &probe, Candidates candidates)
 {
     m_probe.rebuild(probe);
+    m_byX.clear();
+    for (std::size_t i = 0; i < m_probe.minutiae.size(); ++i)
+        m_byX.push_back({m_probe.minutiae[i].x, std::uint16_t(i)});
+    std::sort(m_byX.begin(), m_byX.end());
     // Each probe edge goes into every cell its tolerances reach: two or
     // three bins in each angle, and for many candidates some three to eight
     // bins of length too, so that a candidate edge looks into its own cell only.
@@ -285,17 +290,23 @@ void Matcher::align(const EdgeTable &candidate, MatchResult &result)
         const MatchMinutia &c = candidate.minutiae[j];
         const auto [x, y] = placement.apply(c.x, c.y);
         const float angle = wrapAngle(c.angle + placement.angle);
-        for (std::size_t i = 0; i < m_probe.minutiae.size(); ++i) {
-            const MatchMinutia &p = m_probe.minutiae[i];
+        // Only probe minutiae within reach across need a look: they lie by x.
+        auto i = std::lower_bound(m_byX.begin(), m_byX.end(), x - kAlignRadius,
+                                  [](const auto &e, float v) { return e.first < v; });
+        for (; i != m_byX.end() && i->first <= x + kAlignRadius; ++i) {
+            const MatchMinutia &p = m_probe.minutiae[i->second];
             const float d2 = (p.x - x) * (p.x - x) + (p.y - y) * (p.y - y);
-            if ((d2 <= kRadius2) & (m_probePaired[i] < 0)
+            if ((d2 <= kRadius2) & (m_probePaired[i->second] < 0)
                 & (angleDifference(angle, p.angle) <= kAlignAngle))
-                m_near.push_back({d2, std::uint16_t(i), std::uint16_t(j)});
+                m_near.push_back({d2, i->second, std::uint16_t(j)});
         }
     }
-    // The closest first, each minutia paired once.
-    std::sort(m_near.begin(), m_near.end(),
-              [](const Near &a, const Near &b) { return a.distance < b.distance; });
+    // The closest first, each minutia paired once; of equally close ones,
+    // the lower indices first, so that the pairing never depends on order.
+    std::sort(m_near.begin(), m_near.end(), [](const Near &a, const Near &b) {
+        return std::tie(a.distance, a.probe, a.candidate)
+            < std::tie(b.distance, b.probe, b.candidate);
+    });
     for (const Near &near : m_near) {
         if (m_probePaired[near.probe] >= 0 || m_candidatePaired[near.candidate] >= 0)
             continue;

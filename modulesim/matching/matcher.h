@@ -98,6 +98,7 @@ private:
         std::uint16_t candidate;
     };
     std::vector<Near> m_near;
+    std::vector<std::pair<float, std::uint16_t>> m_byX; // the probe's minutiae by x
     std::vector<std::pair<int, int>> m_inliers;
     MatchResult m_best;
     MatchResult m_grown;
