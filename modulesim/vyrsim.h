@@ -65,17 +65,17 @@ enum {
 enum {
     VYRSIM_GATE_MIN_PRINT_PERCENT = 25,
     VYRSIM_GATE_MIN_USABLE_PERCENT = 20,
-    VYRSIM_GATE_MIN_MINUTIAE = 12
+    VYRSIM_GATE_MIN_MINUTIAE = 10
 };
 
 /* Scores of VYRMatch and VYRSearch are integers from 0; a pair of
    templates matches from VYRSIM_MATCH_THRESHOLD on. A score is calibrated
    on impostors, the same on any sensor: at 50, at most 1 in 10,000 pairs of
-   presses of different real fingers (pooled over sensors) match, and no pair
-   of different synthetic fingers does. Presses of one finger score higher
-   the more minutiae they share and the more of their neighbourhoods agree;
-   weighed against how many minutiae both sides offered, since chance finds
-   more among more. */
+   presses of different fingers match, real ones pooled over sensors and
+   synthetic ones alike. Presses of one finger score higher the more
+   minutiae they share and the more of their neighbourhoods agree, weighed
+   against how many minutiae both sides offered, since chance finds more
+   among more. */
 enum { VYRSIM_MATCH_THRESHOLD = 50 };
 
 /* Frame sources for uploads. */

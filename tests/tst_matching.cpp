@@ -30,6 +30,35 @@ quint32 crc32(const unsigned char *data, int length)
     return ~crc;
 }
 
+struct Forged
+{
+    int x;
+    int y;
+    int angle; // 256 steps a turn
+};
+
+// A template block holding exactly these minutiae, its checksum right.
+std::vector<unsigned char> forge(const std::vector<Forged> &minutiae)
+{
+    std::vector<unsigned char> b(512, 0);
+    b[0] = 'V';
+    b[1] = 'Y';
+    b[2] = 'T';
+    b[3] = 1;
+    b[5] = static_cast<unsigned char>(minutiae.size());
+    for (std::size_t i = 0; i < minutiae.size(); ++i) {
+        const Forged &m = minutiae[i];
+        const int fields[]
+            = {m.x & 0xff, (m.x >> 8) & 0xff, m.y & 0xff, (m.y >> 8) & 0xff, m.angle & 0xff, 60};
+        for (int k = 0; k < 6; ++k)
+            b[8 + 6 * i + std::size_t(k)] = static_cast<unsigned char>(fields[k]);
+    }
+    const quint32 crc = crc32(b.data(), 508);
+    for (int k = 0; k < 4; ++k)
+        b[std::size_t(508 + k)] = static_cast<unsigned char>(crc >> (8 * k));
+    return b;
+}
+
 } // namespace
 
 class tst_Matching : public QObject
@@ -50,6 +79,8 @@ private slots:
     void templateBytes();
     void fewMinutiae_data();
     void fewMinutiae();
+    void placementPairsTheRest_data();
+    void placementPairsTheRest();
 
 private:
     // Takes one image, makes a feature of it in the buffer; returns GenChar's code.
@@ -300,23 +331,11 @@ void tst_Matching::fewMinutiae()
     QFETCH(int, minutiae);
     QFETCH(bool, matches);
     const auto block = [](int n) {
-        std::vector<unsigned char> b(512, 0);
-        b[0] = 'V';
-        b[1] = 'Y';
-        b[2] = 'T';
-        b[3] = 1;
-        b[5] = static_cast<unsigned char>(n);
-        for (int i = 0; i < n; ++i) {
-            const int x = 30 + 37 * (i % 5) + 3 * i;
-            const int y = 40 + 29 * (i / 5) + 5 * (i * i % 7);
-            const int fields[] = {x & 0xff, x >> 8, y & 0xff, y >> 8, i * 53 % 256, 60};
-            for (int k = 0; k < 6; ++k)
-                b[std::size_t(8 + 6 * i + k)] = static_cast<unsigned char>(fields[k]);
-        }
-        const quint32 crc = crc32(b.data(), 508);
-        for (int k = 0; k < 4; ++k)
-            b[std::size_t(508 + k)] = static_cast<unsigned char>(crc >> (8 * k));
-        return b;
+        std::vector<Forged> minutiae;
+        for (int i = 0; i < n; ++i)
+            minutiae.push_back(
+                {30 + 37 * (i % 5) + 3 * i, 40 + 29 * (i / 5) + 5 * (i * i % 7), i * 53 % 256});
+        return forge(minutiae);
     };
     const auto matchBoth = [&](std::vector<unsigned char> bytes, int *score) {
         if (VYRDownChar(m_h, kAddr, 0, bytes.data(), 512) != 0
@@ -332,6 +351,52 @@ void tst_Matching::fewMinutiae()
     int again = -1;
     matchBoth(block(minutiae), &again);
     QCOMPARE(again, score);
+}
+
+void tst_Matching::placementPairsTheRest_data()
+{
+    QTest::addColumn<double>("turn"); // radians, the second press against the first
+    QTest::newRow("not turned") << 0.0;
+    QTest::newRow("turned one way") << 0.4;
+    QTest::newRow("turned the other") << -0.4;
+}
+
+// Two clusters of minutiae too far apart for any edge between them: growing
+// pairs one, and only the placement of its pairs finds the other, where the
+// second press has it in the same place, not where it has it moved.
+void tst_Matching::placementPairsTheRest()
+{
+    QFETCH(double, turn);
+    std::vector<Forged> first;
+    for (int cluster = 0; cluster < 2; ++cluster)
+        for (int i = 0; i < 9; ++i)
+            first.push_back({60 + 130 * cluster + 22 * (i % 3) + 5 * (i * i % 4),
+                             70 + 150 * cluster + 21 * (i / 3) + 4 * (i * 7 % 5),
+                             (i * 83 + cluster * 40) % 256});
+    const auto second = [&](int moved) {
+        std::vector<Forged> out;
+        for (std::size_t i = 0; i < first.size(); ++i) {
+            const double x = first[i].x - 128 + (i >= 9 ? moved : 0);
+            const double y = first[i].y - 144;
+            out.push_back({int(std::lround(128 + 10 + std::cos(turn) * x - std::sin(turn) * y)),
+                           int(std::lround(144 - 6 + std::sin(turn) * x + std::cos(turn) * y)),
+                           (first[i].angle + int(std::lround(turn * 128 / M_PI)) + 256) % 256});
+        }
+        return forge(out);
+    };
+    const auto score = [&](const std::vector<unsigned char> &other) {
+        std::vector<unsigned char> bytes = forge(first);
+        int result = -1;
+        VYRDownChar(m_h, kAddr, 0, bytes.data(), 512);
+        bytes = other;
+        VYRDownChar(m_h, kAddr, 1, bytes.data(), 512);
+        VYRMatch(m_h, kAddr, &result);
+        return result;
+    };
+    const int inPlace = score(second(0));
+    const int moved = score(second(40));
+    // Nine more pairs, each counting double, over the 18 minutiae of each.
+    QVERIFY2(inPlace >= moved + 30, qPrintable(QString("%1, %2").arg(inPlace).arg(moved)));
 }
 
 QTEST_GUILESS_MAIN(tst_Matching)

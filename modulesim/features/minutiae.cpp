@@ -17,7 +17,7 @@ constexpr int kDirectionTrace = 12; // pixels followed to find a direction
 constexpr float kFieldAgreement = 0.6f; // radians; beyond it the ridge's own course wins
 constexpr float kShortRidge = 0.8f; // periods: shorter links between minutiae are artefacts
 constexpr float kBreakReach = 2.0f; // periods: endings facing across a shorter gap are a break
-constexpr float kMinQuality = 0.1f; // block quality below which minutiae are not believed
+constexpr float kMinQuality = 0.3f; // block quality below which minutiae are not believed
 constexpr int kCrowd = 2; // neighbours within a period that make a minutia noise
 
 // How far apart two angles of any size are, 0 to pi.

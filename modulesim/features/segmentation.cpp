@@ -12,6 +12,7 @@ namespace {
 constexpr float kMinContrast = 8.0f; // grey levels of standard deviation
 constexpr float kNoiseContrast = 4.0f; // a bare sensor's grain stays below it
 constexpr float kPrintShare = 0.25f; // of the contrast of the frame's clearest tenth
+constexpr float kMinCoherence = 0.15f; // below it, grey blots and grain, not ridges
 constexpr float kFullContrast = 32.0f; // enough for full marks on any print
 constexpr float kTypicalShare = 0.75f; // of the print's median contrast, for full marks
 constexpr float kPoorShare = 0.25f; // of it, for none
@@ -93,6 +94,8 @@ Grid<std::uint8_t> segmentPrint(const BlockStats &stats)
     // the bar follows the frame's most contrasted blocks down to a floor
     // above a bare sensor's grain; but never closer than twice to the
     // flattest blocks, which on a frame the print fills are print too.
+    // Swing alone is not print: a sensor's blots and sweat swing as well,
+    // but only ridges run one way.
     std::vector<float> contrasts(stats.contrast.cells);
     float bar = kMinContrast;
     if (!contrasts.empty()) {
@@ -105,7 +108,7 @@ Grid<std::uint8_t> segmentPrint(const BlockStats &stats)
     }
     Grid<std::uint8_t> mask(cols, rows);
     for (std::size_t i = 0; i < mask.cells.size(); ++i)
-        mask.cells[i] = stats.contrast.cells[i] >= bar;
+        mask.cells[i] = stats.contrast.cells[i] >= bar && stats.coherence.cells[i] >= kMinCoherence;
 
     // Two rounds of a 3 x 3 majority vote remove specks and nicks.
     for (int round = 0; round < 2; ++round) {

@@ -1,9 +1,11 @@
 #include "matcher.h"
 
 #include "angles.h"
+#include "placement.h"
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace vyrsim {
 
@@ -18,6 +20,14 @@ constexpr float kAngleSlack = 0.25f; // radians, about 15 degrees
 constexpr float kLengthBin = 4.0f;
 constexpr int kLengthBins = 40;
 constexpr int kAngleBins = 24;
+
+// How close a minutia left over must land to one of the candidate's, once
+// the grown pairs have placed the probe, to be paired: about a ridge period,
+// beyond which it would lie on the next ridge, and an angle that keeps
+// apart the two directions a ridge's minutiae point in.
+constexpr float kAlignRadius = 10.0f; // pixels
+constexpr float kAlignAngle = 0.5f; // radians, about 30 degrees
+constexpr float kBentReach = 20.0f; // pixels: farther off, a grown pair places nothing
 
 constexpr int kRoots = 4; // root pairs a candidate's pairing may grow from
 constexpr int kMinVotes = 2; // edges that must agree before a pair is a root
@@ -68,20 +78,23 @@ bool edgesAgree(const Edge &a, const Edge &b)
 
 // Every pair of minutiae counts, and every further edge that confirms the
 // pairing counts double: chance pairings of different fingers grow as thin
-// trees with few confirming edges, true ones as a dense mesh. Chance finds
-// more where both sides offer more minutiae, so the evidence is weighed
-// against the fourth root of the product of their counts. The scale puts
-// VYRSIM_MATCH_THRESHOLD where at most 1 in 10,000 pairs of different real
-// fingers reaches it, and above every pair of different synthetic fingers
-// (vyrsim.h says what a score means).
-constexpr float kScoreScale = 6.5f;
+// trees with few confirming edges, true ones as a dense mesh. A minutia
+// paired by placement alone counts double too: of a different finger, few
+// land where the placement puts them. Chance finds more where both sides
+// offer more minutiae, so the evidence is weighed against the geometric
+// mean of their counts. The scale puts VYRSIM_MATCH_THRESHOLD where at
+// most 1 in 10,000 pairs of different real fingers reaches it, and above
+// every pair of different synthetic fingers (vyrsim.h says what a score
+// means).
+constexpr float kScoreScale = 38.0f;
 
 int scoreOf(const MatchResult &r, std::size_t probeMinutiae, std::size_t candidateMinutiae)
 {
     if (r.pairs < 3)
         return 0;
-    const float offered = std::sqrt(std::sqrt(float(probeMinutiae) * float(candidateMinutiae)));
-    return int(std::lround(kScoreScale * float(2 * r.support + r.pairs) / offered));
+    const float offered = std::sqrt(float(probeMinutiae) * float(candidateMinutiae));
+    const int evidence = 2 * r.support + r.pairs + 2 * r.aligned;
+    return int(std::lround(kScoreScale * float(evidence) / offered));
 }
 
 } // namespace
@@ -89,6 +102,10 @@ int scoreOf(const MatchResult &r, std::size_t probeMinutiae, std::size_t candida
 void Matcher::setProbe(const Template &probe, Candidates candidates)
 {
     m_probe.rebuild(probe);
+    m_byX.clear();
+    for (std::size_t i = 0; i < m_probe.minutiae.size(); ++i)
+        m_byX.push_back({m_probe.minutiae[i].x, std::uint16_t(i)});
+    std::sort(m_byX.begin(), m_byX.end());
     // Each probe edge goes into every cell its tolerances reach: two or
     // three bins in each angle, and for many candidates some three to eight
     // bins of length too, so that a candidate edge looks into its own cell only.
@@ -240,6 +257,65 @@ void Matcher::grow(const EdgeTable &candidate, int probeRoot, int candidateRoot)
     result.pairs = int(result.pairing.size());
 }
 
+void Matcher::align(const EdgeTable &candidate, MatchResult &result)
+{
+    result.aligned = 0;
+    if (result.pairs < 3)
+        return;
+    m_probePaired.assign(m_probe.minutiae.size(), -1);
+    m_candidatePaired.assign(candidate.minutiae.size(), -1);
+    for (const auto &[p, c] : result.pairing) {
+        m_probePaired[std::size_t(p)] = c;
+        m_candidatePaired[std::size_t(c)] = p;
+    }
+    // Grown locally, a pairing may bend where the skin stretched: pairs far
+    // off the placement of all of them are left out of the one that counts.
+    Placement placement = fitPlacement(result.pairing, m_probe.minutiae, candidate.minutiae);
+    constexpr float kBentReach2 = kBentReach * kBentReach;
+    m_inliers.clear();
+    for (const auto &[p, c] : result.pairing) {
+        const MatchMinutia &a = m_probe.minutiae[std::size_t(p)];
+        const auto [x, y] = placement.apply(candidate.minutiae[std::size_t(c)].x,
+                                            candidate.minutiae[std::size_t(c)].y);
+        if ((a.x - x) * (a.x - x) + (a.y - y) * (a.y - y) <= kBentReach2)
+            m_inliers.push_back({p, c});
+    }
+    if (m_inliers.size() >= 3)
+        placement = fitPlacement(m_inliers, m_probe.minutiae, candidate.minutiae);
+    constexpr float kRadius2 = kAlignRadius * kAlignRadius;
+    m_near.clear();
+    for (std::size_t j = 0; j < candidate.minutiae.size(); ++j) {
+        if (m_candidatePaired[j] >= 0)
+            continue;
+        const MatchMinutia &c = candidate.minutiae[j];
+        const auto [x, y] = placement.apply(c.x, c.y);
+        const float angle = wrapAngle(c.angle + placement.angle);
+        // Only probe minutiae within reach across need a look: they lie by x.
+        auto i = std::lower_bound(m_byX.begin(), m_byX.end(), x - kAlignRadius,
+                                  [](const auto &e, float v) { return e.first < v; });
+        for (; i != m_byX.end() && i->first <= x + kAlignRadius; ++i) {
+            const MatchMinutia &p = m_probe.minutiae[i->second];
+            const float d2 = (p.x - x) * (p.x - x) + (p.y - y) * (p.y - y);
+            if ((d2 <= kRadius2) & (m_probePaired[i->second] < 0)
+                & (angleDifference(angle, p.angle) <= kAlignAngle))
+                m_near.push_back({d2, i->second, std::uint16_t(j)});
+        }
+    }
+    // The closest first, each minutia paired once; of equally close ones,
+    // the lower indices first, so that the pairing never depends on order.
+    std::sort(m_near.begin(), m_near.end(), [](const Near &a, const Near &b) {
+        return std::tie(a.distance, a.probe, a.candidate)
+            < std::tie(b.distance, b.probe, b.candidate);
+    });
+    for (const Near &near : m_near) {
+        if (m_probePaired[near.probe] >= 0 || m_candidatePaired[near.candidate] >= 0)
+            continue;
+        m_probePaired[near.probe] = near.candidate;
+        m_candidatePaired[near.candidate] = near.probe;
+        ++result.aligned;
+    }
+}
+
 const MatchResult &Matcher::best(const EdgeTable &candidate)
 {
     // The best and the latest pairing trade places, so that both keep
@@ -247,6 +323,7 @@ const MatchResult &Matcher::best(const EdgeTable &candidate)
     m_best.score = 0;
     m_best.pairs = 0;
     m_best.support = 0;
+    m_best.aligned = 0;
     m_best.pairing.clear();
     if (m_probe.minutiae.empty() || candidate.minutiae.empty())
         return m_best;
@@ -264,6 +341,10 @@ const MatchResult &Matcher::best(const EdgeTable &candidate)
         if (m_grown.score > m_best.score)
             std::swap(m_best, m_grown);
     }
+    // Placement only adds to the pairing chosen: to choose by it too would
+    // give every chance pairing of different fingers one more try.
+    align(candidate, m_best);
+    m_best.score = scoreOf(m_best, m_probe.minutiae.size(), nc);
     return m_best;
 }
 

@@ -10,8 +10,11 @@
 // vote for root pairs of minutiae; from the best roots a pairing grows
 // edge by edge to neighbours whose edges agree in both templates, each
 // step checked only locally, so that skin stretched across the print does
-// not break it. The score grows with the pairs found and the edges that
-// confirm them.
+// not break it. Where false minutiae cut the chain of edges, growing
+// stops early: the shift and turn that lay the grown pairs onto theirs
+// then pair the minutiae left over that land close to one of the
+// candidate's and point alike. The score grows with the pairs found and
+// the edges that confirm them.
 
 #include "edgetable.h"
 
@@ -25,6 +28,7 @@ struct MatchResult
     int score = 0;
     int pairs = 0; // minutiae paired
     int support = 0; // further edges between paired minutiae that agree
+    int aligned = 0; // of the pairs, those paired by the shift and turn alone
     std::vector<std::pair<int, int>> pairing; // (probe, candidate) minutia indices
 };
 
@@ -49,6 +53,7 @@ private:
     void vote(const EdgeTable &candidate);
     void grow(const EdgeTable &candidate, int probeRoot, int candidateRoot);
     void pushEdges(const EdgeTable &candidate, int probe, int cand);
+    void align(const EdgeTable &candidate, MatchResult &result);
 
     EdgeTable m_probe;
     // The probe's edges by cells of their two angles and, for a search, of
@@ -86,6 +91,15 @@ private:
         bool operator<(const Step &other) const { return error > other.error; }
     };
     std::vector<Step> m_queue;
+    struct Near
+    {
+        float distance; // squared
+        std::uint16_t probe;
+        std::uint16_t candidate;
+    };
+    std::vector<Near> m_near;
+    std::vector<std::pair<float, std::uint16_t>> m_byX; // the probe's minutiae by x
+    std::vector<std::pair<int, int>> m_inliers;
     MatchResult m_best;
     MatchResult m_grown;
 };

@@ -2,6 +2,7 @@
 
 #include "angles.h"
 #include "matcher.h"
+#include "placement.h"
 #include "vyrsim.h"
 
 #include <algorithm>
@@ -12,52 +13,6 @@ namespace vyrsim {
 namespace {
 
 constexpr float kSamePlace = 8.0f; // pixels: an added minutia this close to one kept is the same
-
-struct Placement
-{
-    float angle = 0;
-    float cos = 1;
-    float sin = 0;
-    float fromX = 0; // centroid of the second press's paired minutiae
-    float fromY = 0;
-    float toX = 0; // and of the first's
-    float toY = 0;
-
-    std::pair<float, float> apply(float x, float y) const
-    {
-        const float dx = x - fromX;
-        const float dy = y - fromY;
-        return {cos * dx - sin * dy + toX, sin * dx + cos * dy + toY};
-    }
-};
-
-// The rotation and shift that lay the second press's paired minutiae best
-// onto the first's, in the least-squares sense.
-Placement fit(const Template &first, const Template &second, const MatchResult &match)
-{
-    Placement p;
-    const float n = float(match.pairing.size());
-    for (const auto &[a, b] : match.pairing) {
-        p.toX += first.minutiae[std::size_t(a)].x / n;
-        p.toY += first.minutiae[std::size_t(a)].y / n;
-        p.fromX += second.minutiae[std::size_t(b)].x / n;
-        p.fromY += second.minutiae[std::size_t(b)].y / n;
-    }
-    float dot = 0;
-    float cross = 0;
-    for (const auto &[a, b] : match.pairing) {
-        const float ax = first.minutiae[std::size_t(a)].x - p.toX;
-        const float ay = first.minutiae[std::size_t(a)].y - p.toY;
-        const float bx = second.minutiae[std::size_t(b)].x - p.fromX;
-        const float by = second.minutiae[std::size_t(b)].y - p.fromY;
-        dot += bx * ax + by * ay;
-        cross += bx * ay - by * ax;
-    }
-    p.angle = std::atan2(cross, dot);
-    p.cos = std::cos(p.angle);
-    p.sin = std::sin(p.angle);
-    return p;
-}
 
 std::uint8_t turn(std::uint8_t angle, float radians)
 {
@@ -79,7 +34,7 @@ std::optional<Template> mergeFeatures(const Template &first, const Template &sec
     const MatchResult match = matcher.match(EdgeTable::build(second));
     if (match.score < VYRSIM_MATCH_THRESHOLD)
         return std::nullopt;
-    const Placement placement = fit(first, second, match);
+    const Placement placement = fitPlacement(match.pairing, first.minutiae, second.minutiae);
 
     struct Entry
     {

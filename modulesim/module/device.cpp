@@ -120,8 +120,21 @@ int Device::genChar(int h, int addr, int buffer)
         if (!extraction.accepted)
             return VYRSIM_ERR_FEATURE;
         s.buffers[std::size_t(buffer)] = std::move(extraction.feature);
+        makeReady(s, buffer);
         return VYRSIM_OK;
     });
+}
+
+void Device::makeReady(const Board::State &s, int buffer)
+{
+    if (buffer > 1 || m_readyFrom[std::size_t(buffer)] == s.buffers[std::size_t(buffer)])
+        return;
+    const Template &t = s.buffers[std::size_t(buffer)];
+    if (buffer == 0)
+        m_matcher.setProbe(t, Matcher::Candidates::One);
+    else
+        m_candidate.rebuild(t);
+    m_readyFrom[std::size_t(buffer)] = t;
 }
 
 int Device::match(int h, int addr, int *score)
@@ -131,8 +144,8 @@ int Device::match(int h, int addr, int *score)
             return VYRSIM_ERR_BAD_ARGUMENT;
         if (s.buffers[0].empty() || s.buffers[1].empty())
             return VYRSIM_ERR_EMPTY;
-        m_matcher.setProbe(s.buffers[0], Matcher::Candidates::One);
-        m_candidate.rebuild(s.buffers[1]);
+        makeReady(s, 0);
+        makeReady(s, 1);
         *score = m_matcher.score(m_candidate);
         return *score >= VYRSIM_MATCH_THRESHOLD ? VYRSIM_OK : VYRSIM_ERR_NO_MATCH;
     });
@@ -167,6 +180,8 @@ int Device::regModule(int h, int addr)
             return VYRSIM_ERR_MERGE;
         s.buffers[0] = *merged;
         s.buffers[1] = std::move(*merged);
+        makeReady(s, 0);
+        makeReady(s, 1);
         return VYRSIM_OK;
     });
 }
@@ -195,6 +210,7 @@ int Device::downChar(int h, int addr, int buffer, const unsigned char *data, int
         if (!t)
             return VYRSIM_ERR_TEMPLATE;
         s.buffers[std::size_t(buffer)] = std::move(*t);
+        makeReady(s, buffer);
         return VYRSIM_OK;
     });
 }

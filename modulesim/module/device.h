@@ -4,6 +4,8 @@
 #include "board.h"
 #include "matcher.h"
 
+#include <array>
+
 namespace vyrsim {
 
 // The entry points' behaviour for the session, the sensor and the feature
@@ -37,11 +39,17 @@ public:
     int getCharLen(int *length);
 
 private:
+    // What VYRMatch compares is made ready for matching as buffers 0 and 1
+    // are written, so that a match only compares; the copies of what each
+    // was made from tell match() when a buffer changed some other way.
+    void makeReady(const Board::State &s, int buffer);
+
     Board &m_board;
     // Kept from one VYRMatch to the next, under the board's lock, so that a
     // match costs no heap.
-    Matcher m_matcher;
-    EdgeTable m_candidate;
+    Matcher m_matcher; // buffer 0 as the probe
+    EdgeTable m_candidate; // buffer 1
+    std::array<Template, 2> m_readyFrom;
 };
 
 } // namespace vyrsim

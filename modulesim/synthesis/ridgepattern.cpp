@@ -86,6 +86,11 @@ std::vector<float> grow(int finger)
     Random random(mix(0xf1a9e7ULL, std::uint64_t(finger)));
     const Flow flow = flowFor(random);
     const ValueNoise wobble(random.next(), 64, kPatternWidth, kPatternHeight);
+    // Ridges also wander a little from the flow over a ridge period or two,
+    // as on skin. Without it every minutia points exactly along a flow that
+    // fingers of one pattern share, and presses of different fingers agree
+    // far more often than real ones do.
+    const ValueNoise wander(mix(std::uint64_t(finger), 0x3161), 12, kPatternWidth, kPatternHeight);
     const int w = kPatternWidth;
     const int h = kPatternHeight;
     const std::size_t size = std::size_t(w) * std::size_t(h);
@@ -94,7 +99,8 @@ std::vector<float> grow(int finger)
     std::vector<float> sinT(size);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            const double theta = direction(flow, x, y) + 0.12 * wobble.at(x, y);
+            const double theta
+                = direction(flow, x, y) + 0.12 * wobble.at(x, y) + 0.4 * wander.at(x, y);
             const std::size_t i = std::size_t(y) * std::size_t(w) + std::size_t(x);
             cosT[i] = float(std::cos(theta));
             sinT[i] = float(std::sin(theta));

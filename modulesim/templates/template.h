@@ -23,6 +23,12 @@ struct Minutia
     std::uint8_t angle = 0;
     MinutiaType type = MinutiaType::Ending;
     std::uint8_t quality = 0; // reliability, 0 to 100
+
+    friend bool operator==(const Minutia &a, const Minutia &b)
+    {
+        return a.x == b.x && a.y == b.y && a.angle == b.angle && a.type == b.type
+            && a.quality == b.quality;
+    }
 };
 
 struct Template
@@ -31,6 +37,11 @@ struct Template
     bool merged = false;
 
     bool empty() const { return minutiae.empty(); }
+
+    friend bool operator==(const Template &a, const Template &b)
+    {
+        return a.merged == b.merged && a.minutiae == b.minutiae;
+    }
 };
 
 // At most this many minutiae fit the 512-byte layout. A single press keeps
