@@ -83,9 +83,8 @@ bool edgesAgree(const Edge &a, const Edge &b)
 // land where the placement puts them. Chance finds more where both sides
 // offer more minutiae, so the evidence is weighed against the geometric
 // mean of their counts. The scale puts VYRSIM_MATCH_THRESHOLD where at
-// most 1 in 10,000 pairs of different real fingers reaches it, and above
-// every pair of different synthetic fingers (vyrsim.h says what a score
-// means).
+// most 1 in 10,000 pairs of different fingers reaches it, real ones and
+// synthetic ones alike (vyrsim.h says what a score means).
 constexpr float kScoreScale = 38.0f;
 
 int scoreOf(const MatchResult &r, std::size_t probeMinutiae, std::size_t candidateMinutiae)
@@ -262,6 +261,8 @@ void Matcher::align(const EdgeTable &candidate, MatchResult &result)
     result.aligned = 0;
     if (result.pairs < 3)
         return;
+    // The marks of what is paired are the last grown pairing's, which need
+    // not be the best.
     m_probePaired.assign(m_probe.minutiae.size(), -1);
     m_candidatePaired.assign(candidate.minutiae.size(), -1);
     for (const auto &[p, c] : result.pairing) {

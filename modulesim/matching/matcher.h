@@ -28,7 +28,7 @@ struct MatchResult
     int score = 0;
     int pairs = 0; // minutiae paired
     int support = 0; // further edges between paired minutiae that agree
-    int aligned = 0; // of the pairs, those paired by the shift and turn alone
+    int aligned = 0; // further minutiae paired by the shift and turn alone, not in `pairing`
     std::vector<std::pair<int, int>> pairing; // (probe, candidate) minutia indices
 };
 
