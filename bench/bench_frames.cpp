@@ -3,6 +3,7 @@
 // and a whole capture run with the module answering at once.
 
 #include "SThread.h"
+#include "benchmain.h"
 #include "devicestate.h"
 #include "handover.h"
 #include "mainwindow.h"
@@ -70,15 +71,5 @@ void bench_Frames::captureRun()
     }
 }
 
-// Offscreen unless a platform is named: the figures need no display, and a
-// shell without one should still get them.
-int main(int argc, char *argv[])
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setAttribute(Qt::AA_Use96Dpi, true);
-    bench_Frames bench;
-    return QTest::qExec(&bench, argc, argv);
-}
+FPDESK_BENCH_MAIN(bench_Frames)
 #include "bench_frames.moc"

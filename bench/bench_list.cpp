@@ -2,6 +2,7 @@
 // (the delegate decodes the row picture only when the file changed).
 
 #include "MuItemDelegate.h"
+#include "benchmain.h"
 #include "mainwindow.h"
 #include "mulistitemdata.h"
 
@@ -64,15 +65,5 @@ void bench_List::paintRow()
     }
 }
 
-// Offscreen unless a platform is named: the figures need no display, and a
-// shell without one should still get them.
-int main(int argc, char *argv[])
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setAttribute(Qt::AA_Use96Dpi, true);
-    bench_List bench;
-    return QTest::qExec(&bench, argc, argv);
-}
+FPDESK_BENCH_MAIN(bench_List)
 #include "bench_list.moc"
