@@ -5,6 +5,7 @@
 
 #include "mainwindow.h"
 
+#include "askyesno.h"
 #include "devicestate.h"
 #include "moduleinfo.h"
 #include "mulistitemdata.h"
@@ -183,10 +184,7 @@ void MainWindow::deleteTemplate()
     const int id = targetId();
     if (m_pThread.busy() || id < 0)
         return;
-    const QMessageBox::StandardButton answer
-        = QMessageBox::question(this, "提示", QString("确定删除指纹[%1]？").arg(id),
-                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer != QMessageBox::Yes || m_pThread.busy())
+    if (!askYesNo(this, QString("确定删除指纹[%1]？").arg(id)) || m_pThread.busy())
         return;
     m_pThread.fdelfinger(id);
     startRun();
@@ -240,9 +238,7 @@ void MainWindow::emptyStore()
 {
     if (m_pThread.busy())
         return;
-    const QMessageBox::StandardButton answer = QMessageBox::question(
-        this, "提示", "确定清空指纹库？", QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer != QMessageBox::Yes || m_pThread.busy())
+    if (!askYesNo(this, "确定清空指纹库？") || m_pThread.busy())
         return;
     m_pThread.fempty();
     startRun();

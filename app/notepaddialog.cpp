@@ -1,5 +1,6 @@
 #include "notepaddialog.h"
 
+#include "askyesno.h"
 #include "moduleformat.h"
 
 #include <QDialogButtonBox>
@@ -7,7 +8,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -109,9 +109,6 @@ void NotepadDialog::showPage(int page)
 
 void NotepadDialog::confirmWrite()
 {
-    const QMessageBox::StandardButton answer
-        = QMessageBox::question(this, "提示", QString("确定写入记事本第%1页？").arg(page()),
-                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer == QMessageBox::Yes)
+    if (askYesNo(this, QString("确定写入记事本第%1页？").arg(page())))
         accept();
 }
