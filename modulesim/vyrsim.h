@@ -70,12 +70,15 @@ enum {
 
 /* Scores of VYRMatch and VYRSearch are integers from 0; a pair of
    templates matches from VYRSIM_MATCH_THRESHOLD on. A score is calibrated
-   on impostors, the same on any sensor: at 50, at most 1 in 10,000 pairs of
-   presses of different fingers match, real ones pooled over sensors and
-   synthetic ones alike. Presses of one finger score higher the more
-   minutiae they share and the more of their neighbourhoods agree, weighed
-   against how many minutiae both sides offered, since chance finds more
-   among more. */
+   on impostors, the same on any sensor that sees a whole press: at 50, at
+   most 1 in 10,000 pairs of presses of different fingers match, real ones
+   pooled over sensors and synthetic ones alike. Presses that show only part
+   of a finger (a small sensor, or a large print of which the frame keeps
+   the middle) match by chance more often: about 2.5 in 10,000 at 50 on
+   central crops of the real prints (README). Presses of one finger score
+   higher the more minutiae they share and the more of their neighbourhoods
+   agree, weighed against how many minutiae both sides offered, since chance
+   finds more among more. */
 enum { VYRSIM_MATCH_THRESHOLD = 50 };
 
 /* Frame sources for uploads. */
