@@ -37,26 +37,57 @@ struct Forged
     int angle; // 256 steps a turn
 };
 
-// A template block holding exactly these minutiae, its checksum right.
-std::vector<unsigned char> forge(const std::vector<Forged> &minutiae)
+// A template block holding exactly these minutiae, its checksum right; with
+// ridge cells all of one value when `cells` is 0 to 15.
+std::vector<unsigned char> forge(const std::vector<Forged> &minutiae, int cells = -1)
 {
     std::vector<unsigned char> b(512, 0);
     b[0] = 'V';
     b[1] = 'Y';
     b[2] = 'T';
-    b[3] = 1;
+    b[3] = cells < 0 ? 1 : 2;
     b[5] = static_cast<unsigned char>(minutiae.size());
+    const std::size_t first = cells < 0 ? 8 : 152;
+    for (std::size_t i = 8; i < first; ++i)
+        b[i] = static_cast<unsigned char>(cells * 17);
     for (std::size_t i = 0; i < minutiae.size(); ++i) {
         const Forged &m = minutiae[i];
         const int fields[]
             = {m.x & 0xff, (m.x >> 8) & 0xff, m.y & 0xff, (m.y >> 8) & 0xff, m.angle & 0xff, 60};
         for (int k = 0; k < 6; ++k)
-            b[8 + 6 * i + std::size_t(k)] = static_cast<unsigned char>(fields[k]);
+            b[first + 6 * i + std::size_t(k)] = static_cast<unsigned char>(fields[k]);
     }
     const quint32 crc = crc32(b.data(), 508);
     for (int k = 0; k < 4; ++k)
         b[std::size_t(508 + k)] = static_cast<unsigned char>(crc >> (8 * k));
     return b;
+}
+
+// Two clusters of nine minutiae, too far apart for any edge between them.
+std::vector<Forged> twoClusters()
+{
+    std::vector<Forged> out;
+    for (int cluster = 0; cluster < 2; ++cluster)
+        for (int i = 0; i < 9; ++i)
+            out.push_back({60 + 130 * cluster + 22 * (i % 3) + 5 * (i * i % 4),
+                           70 + 150 * cluster + 21 * (i / 3) + 4 * (i * 7 % 5),
+                           (i * 83 + cluster * 40) % 256});
+    return out;
+}
+
+// The same minutiae as another press of the finger lays them: turned about
+// the frame's middle and shifted, the second cluster moved `moved` across.
+std::vector<Forged> pressedAgain(const std::vector<Forged> &first, double turn, int moved = 0)
+{
+    std::vector<Forged> out;
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        const double x = first[i].x - 128 + (i >= 9 ? moved : 0);
+        const double y = first[i].y - 144;
+        out.push_back({int(std::lround(128 + 10 + std::cos(turn) * x - std::sin(turn) * y)),
+                       int(std::lround(144 - 6 + std::sin(turn) * x + std::cos(turn) * y)),
+                       (first[i].angle + int(std::lround(turn * 128 / M_PI)) + 256) % 256});
+    }
+    return out;
 }
 
 } // namespace
@@ -81,10 +112,14 @@ private slots:
     void fewMinutiae();
     void placementPairsTheRest_data();
     void placementPairsTheRest();
+    void ridgesWeighTheScore_data();
+    void ridgesWeighTheScore();
 
 private:
     // Takes one image, makes a feature of it in the buffer; returns GenChar's code.
     int feature(int buffer);
+    // VYRMatch's score of two template blocks, taken into buffers 0 and 1.
+    int matchScore(std::vector<unsigned char> first, std::vector<unsigned char> second);
     Pixels frame();
     static Pixels ridges(int minutiae);
     int m_h = 0;
@@ -105,6 +140,15 @@ int tst_Matching::feature(int buffer)
 {
     VYRGetImage(m_h, kAddr);
     return VYRGenChar(m_h, kAddr, buffer);
+}
+
+int tst_Matching::matchScore(std::vector<unsigned char> first, std::vector<unsigned char> second)
+{
+    int score = -1;
+    VYRDownChar(m_h, kAddr, 0, first.data(), 512);
+    VYRDownChar(m_h, kAddr, 1, second.data(), 512);
+    VYRMatch(m_h, kAddr, &score);
+    return score;
 }
 
 Pixels tst_Matching::frame()
@@ -273,7 +317,8 @@ void tst_Matching::templateBytes_data()
     QTest::addColumn<int>("farX"); // written into the first minutia, checksum made good; 0 none
     QTest::newRow("round trip") << -1 << 512 << 0 << 0;
     QTest::newRow("header byte flipped") << 3 << 512 << int(VYRSIM_ERR_TEMPLATE) << 0;
-    QTest::newRow("minutia byte flipped") << 40 << 512 << int(VYRSIM_ERR_TEMPLATE) << 0;
+    QTest::newRow("ridge cell flipped") << 40 << 512 << int(VYRSIM_ERR_TEMPLATE) << 0;
+    QTest::newRow("minutia byte flipped") << 160 << 512 << int(VYRSIM_ERR_TEMPLATE) << 0;
     QTest::newRow("short block") << -1 << 500 << int(VYRSIM_ERR_TEMPLATE) << 0;
     QTest::newRow("minutia no frame holds, checksum right")
         << -1 << 512 << int(VYRSIM_ERR_TEMPLATE) << -30000;
@@ -298,11 +343,12 @@ void tst_Matching::templateBytes()
     int size = 0;
     QCOMPARE(VYRUpChar(m_h, kAddr, 1, bytes, &size), 0);
     QCOMPARE(size, 512);
+    QCOMPARE(int(bytes[3]), 2); // a press keeps its ridge cells
     if (flip >= 0)
         bytes[flip] ^= 0x10;
     if (farX != 0) {
-        bytes[8] = static_cast<unsigned char>(farX & 0xff);
-        bytes[9] = static_cast<unsigned char>((farX >> 8) & 0xff);
+        bytes[152] = static_cast<unsigned char>(farX & 0xff);
+        bytes[153] = static_cast<unsigned char>((farX >> 8) & 0xff);
         const quint32 crc = crc32(bytes, 508);
         for (int i = 0; i < 4; ++i)
             bytes[508 + i] = static_cast<unsigned char>(crc >> (8 * i));
@@ -367,36 +413,40 @@ void tst_Matching::placementPairsTheRest_data()
 void tst_Matching::placementPairsTheRest()
 {
     QFETCH(double, turn);
-    std::vector<Forged> first;
-    for (int cluster = 0; cluster < 2; ++cluster)
-        for (int i = 0; i < 9; ++i)
-            first.push_back({60 + 130 * cluster + 22 * (i % 3) + 5 * (i * i % 4),
-                             70 + 150 * cluster + 21 * (i / 3) + 4 * (i * 7 % 5),
-                             (i * 83 + cluster * 40) % 256});
-    const auto second = [&](int moved) {
-        std::vector<Forged> out;
-        for (std::size_t i = 0; i < first.size(); ++i) {
-            const double x = first[i].x - 128 + (i >= 9 ? moved : 0);
-            const double y = first[i].y - 144;
-            out.push_back({int(std::lround(128 + 10 + std::cos(turn) * x - std::sin(turn) * y)),
-                           int(std::lround(144 - 6 + std::sin(turn) * x + std::cos(turn) * y)),
-                           (first[i].angle + int(std::lround(turn * 128 / M_PI)) + 256) % 256});
-        }
-        return forge(out);
-    };
-    const auto score = [&](const std::vector<unsigned char> &other) {
-        std::vector<unsigned char> bytes = forge(first);
-        int result = -1;
-        VYRDownChar(m_h, kAddr, 0, bytes.data(), 512);
-        bytes = other;
-        VYRDownChar(m_h, kAddr, 1, bytes.data(), 512);
-        VYRMatch(m_h, kAddr, &result);
-        return result;
-    };
-    const int inPlace = score(second(0));
-    const int moved = score(second(40));
+    const std::vector<Forged> first = twoClusters();
+    const int inPlace = matchScore(forge(first), forge(pressedAgain(first, turn)));
+    const int moved = matchScore(forge(first), forge(pressedAgain(first, turn, 40)));
     // Nine more pairs, each counting double, over the 18 minutiae of each.
     QVERIFY2(inPlace >= moved + 30, qPrintable(QString("%1, %2").arg(inPlace).arg(moved)));
+}
+
+void tst_Matching::ridgesWeighTheScore_data()
+{
+    QTest::addColumn<int>("turn"); // the second press against the first, in steps of 12 degrees
+    QTest::addColumn<int>("cells"); // the second press's ridge cells, the first's being 1; -1 none
+    QTest::addColumn<int>("against"); // the score against minutiae alone: above 1, same 0, below -1
+    QTest::newRow("ridges alike") << 0 << 1 << 1;
+    QTest::newRow("turned, ridges turned with it") << 5 << 6 << 1;
+    QTest::newRow("ridges across") << 0 << 8 << -1;
+    QTest::newRow("turned, ridges turned the other way") << 5 << 11 << -1;
+    QTest::newRow("second without ridges") << 5 << -1 << 0;
+}
+
+// Where both templates keep their ridges, ridges that run alike once the
+// minutiae lay one press on the other raise the score, and ridges laid
+// across lower it; a template without them scores on its minutiae alone.
+void tst_Matching::ridgesWeighTheScore()
+{
+    QFETCH(int, turn);
+    QFETCH(int, cells);
+    QFETCH(int, against);
+    const std::vector<Forged> first = twoClusters();
+    const std::vector<Forged> second = pressedAgain(first, turn * M_PI / 15);
+    const int alone = matchScore(forge(first), forge(second));
+    QVERIFY(alone >= 50);
+    const int ridged = matchScore(forge(first, 1), forge(second, cells));
+    const int sign = (ridged > alone) - (ridged < alone);
+    QVERIFY2(sign == against, qPrintable(QString("%1, %2").arg(ridged).arg(alone)));
 }
 
 QTEST_GUILESS_MAIN(tst_Matching)

@@ -19,8 +19,9 @@
 
 namespace vyrsim {
 
-// A single press keeps at most this many minutiae, the most reliable ones.
-constexpr int kMaxPressMinutiae = 60;
+// A single press keeps at most this many minutiae, the most reliable ones:
+// as many as fit beside the ridges' cells.
+constexpr int kMaxPressMinutiae = kMaxRidgedMinutiae;
 
 // Every intermediate picture of one extraction, for looking at how the
 // module saw a frame. Filled only when asked for.

@@ -25,6 +25,7 @@ EdgeTable EdgeTable::build(const Template &t)
 void EdgeTable::rebuild(const Template &t)
 {
     const int n = int(t.minutiae.size());
+    ridges = t.ridges;
     minutiae.clear();
     for (const Minutia &m : t.minutiae)
         minutiae.push_back({float(m.x), float(m.y), m.angle * kTwoPi / 256.0f, m.type});

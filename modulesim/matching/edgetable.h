@@ -35,6 +35,7 @@ struct EdgeTable
     std::vector<MatchMinutia> minutiae;
     std::vector<Edge> edges; // grouped by `from`
     std::vector<std::uint16_t> firstEdge; // edges of minutia i: [firstEdge[i], firstEdge[i + 1])
+    std::vector<std::uint8_t> ridges; // the template's ridge cells, or none
 
     static EdgeTable build(const Template &t);
     // The same in place: a search makes a thousand tables in a row, and

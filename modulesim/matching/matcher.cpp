@@ -2,6 +2,7 @@
 
 #include "angles.h"
 #include "placement.h"
+#include "ridgeagreement.h"
 
 #include <algorithm>
 #include <cmath>
@@ -82,18 +83,48 @@ bool edgesAgree(const Edge &a, const Edge &b)
 // paired by placement alone counts double too: of a different finger, few
 // land where the placement puts them. Chance finds more where both sides
 // offer more minutiae, so the evidence is weighed against the geometric
-// mean of their counts. The scale puts VYRSIM_MATCH_THRESHOLD where at
-// most 1 in 10,000 pairs of different fingers reaches it, real ones and
-// synthetic ones alike (vyrsim.h says what a score means).
-constexpr float kScoreScale = 38.0f;
+// mean of their counts.
+//
+// Where both templates keep their ridge cells, the evidence is also
+// weighed by how alike the ridges run once the pairing has laid one press
+// on the other: a chance pairing of different fingers lays their ridges
+// across each other in places, even of fingers of one pattern, where a true
+// one lays them alike all over. Below an agreement of kRidgeFloor it counts
+// for nothing; from there it weighs as the square of the way to 1.
+//
+// Each scale puts VYRSIM_MATCH_THRESHOLD where at most 1 in 10,000 pairs of
+// different fingers reaches it, real ones and synthetic ones alike
+// (vyrsim.h says what a score means).
+constexpr float kScoreScale = 38.0f; // minutiae alone
+constexpr float kRidgedScale = 60.0f; // minutiae and ridges
+constexpr float kRidgeFloor = 0.5f;
+
+float evidenceOf(const MatchResult &r)
+{
+    return float(2 * r.support + r.pairs + 2 * r.aligned);
+}
+
+float ridgeWeight(float agreement)
+{
+    const float w = std::clamp((agreement - kRidgeFloor) / (1 - kRidgeFloor), 0.0f, 1.0f);
+    return w * w;
+}
 
 int scoreOf(const MatchResult &r, std::size_t probeMinutiae, std::size_t candidateMinutiae)
 {
     if (r.pairs < 3)
         return 0;
     const float offered = std::sqrt(float(probeMinutiae) * float(candidateMinutiae));
-    const int evidence = 2 * r.support + r.pairs + 2 * r.aligned;
-    return int(std::lround(kScoreScale * float(evidence) / offered));
+    return int(std::lround(kScoreScale * evidenceOf(r) / offered));
+}
+
+int ridgedScoreOf(const MatchResult &r, std::size_t probeMinutiae, std::size_t candidateMinutiae,
+                  float agreement)
+{
+    if (r.pairs < 3)
+        return 0;
+    const float offered = std::sqrt(float(probeMinutiae) * float(candidateMinutiae));
+    return int(std::lround(kRidgedScale * ridgeWeight(agreement) * evidenceOf(r) / offered));
 }
 
 } // namespace
@@ -283,6 +314,7 @@ void Matcher::align(const EdgeTable &candidate, MatchResult &result)
     }
     if (m_inliers.size() >= 3)
         placement = fitPlacement(m_inliers, m_probe.minutiae, candidate.minutiae);
+    m_placement = placement;
     constexpr float kRadius2 = kAlignRadius * kAlignRadius;
     m_near.clear();
     for (std::size_t j = 0; j < candidate.minutiae.size(); ++j) {
@@ -317,7 +349,7 @@ void Matcher::align(const EdgeTable &candidate, MatchResult &result)
     }
 }
 
-const MatchResult &Matcher::best(const EdgeTable &candidate)
+const MatchResult &Matcher::best(const EdgeTable &candidate, int floor)
 {
     // The best and the latest pairing trade places, so that both keep
     // their storage from one candidate to the next.
@@ -345,7 +377,17 @@ const MatchResult &Matcher::best(const EdgeTable &candidate)
     // Placement only adds to the pairing chosen: to choose by it too would
     // give every chance pairing of different fingers one more try.
     align(candidate, m_best);
-    m_best.score = scoreOf(m_best, m_probe.minutiae.size(), nc);
+    if (m_best.pairs >= 3 && !m_probe.ridges.empty() && !candidate.ridges.empty()) {
+        // The ridges weigh at most 1: where even that cannot pass the
+        // floor, they need no look.
+        m_best.score = ridgedScoreOf(m_best, m_probe.minutiae.size(), nc, 1.0f);
+        if (m_best.score > floor) {
+            const float agreement = ridgeAgreement(m_probe.ridges, candidate.ridges, m_placement);
+            m_best.score = ridgedScoreOf(m_best, m_probe.minutiae.size(), nc, agreement);
+        }
+    } else {
+        m_best.score = scoreOf(m_best, m_probe.minutiae.size(), nc);
+    }
     return m_best;
 }
 

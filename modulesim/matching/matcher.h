@@ -14,9 +14,11 @@
 // stops early: the shift and turn that lay the grown pairs onto theirs
 // then pair the minutiae left over that land close to one of the
 // candidate's and point alike. The score grows with the pairs found and
-// the edges that confirm them.
+// the edges that confirm them, and with how alike the two presses' ridges
+// run once laid on each other.
 
 #include "edgetable.h"
+#include "placement.h"
 
 #include <utility>
 #include <vector>
@@ -45,11 +47,15 @@ public:
     void setProbe(const Template &probe, Candidates candidates);
 
     // Not thread-safe: it keeps scratch space from one candidate to the next.
-    MatchResult match(const EdgeTable &candidate) { return best(candidate); }
-    int score(const EdgeTable &candidate) { return best(candidate).score; }
+    MatchResult match(const EdgeTable &candidate) { return best(candidate, -1); }
+    int score(const EdgeTable &candidate) { return best(candidate, -1).score; }
+    // For a search, which wants only a score above the best so far: the
+    // score, or where it cannot pass `floor`, a score no higher than
+    // `floor`, reached at less cost.
+    int scoreAbove(const EdgeTable &candidate, int floor) { return best(candidate, floor).score; }
 
 private:
-    const MatchResult &best(const EdgeTable &candidate);
+    const MatchResult &best(const EdgeTable &candidate, int floor);
     void vote(const EdgeTable &candidate);
     void grow(const EdgeTable &candidate, int probeRoot, int candidateRoot);
     void pushEdges(const EdgeTable &candidate, int probe, int cand);
@@ -100,6 +106,7 @@ private:
     std::vector<Near> m_near;
     std::vector<std::pair<float, std::uint16_t>> m_byX; // the probe's minutiae by x
     std::vector<std::pair<int, int>> m_inliers;
+    Placement m_placement; // the last aligned pairing's
     MatchResult m_best;
     MatchResult m_grown;
 };

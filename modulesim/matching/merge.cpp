@@ -26,6 +26,39 @@ std::uint8_t meanAngle(std::uint8_t a, std::uint8_t b)
     return std::uint8_t(a + d / 2);
 }
 
+// The first press's ridge cells, and where it shows no print, the second's
+// that the placement lays there, turned with it.
+std::vector<std::uint8_t> mergeRidges(const Template &first, const Template &second,
+                                      const Placement &placement)
+{
+    std::vector<std::uint8_t> cells = first.ridges;
+    if (cells.size() != std::size_t(kRidgeCells) || second.ridges.size() != cells.size())
+        return cells;
+    for (int r = 0; r < kRidgeRows; ++r) {
+        for (int c = 0; c < kRidgeCols; ++c) {
+            std::uint8_t &cell = cells[std::size_t(r * kRidgeCols + c)];
+            if (cell != 0)
+                continue;
+            // The placement turned backwards: from the first press to the second.
+            const float dx = (float(c) + 0.5f) * kRidgeCell - placement.toX;
+            const float dy = (float(r) + 0.5f) * kRidgeCell - placement.toY;
+            const float x = placement.cos * dx + placement.sin * dy + placement.fromX;
+            const float y = -placement.sin * dx + placement.cos * dy + placement.fromY;
+            const int sc = int(std::floor(x / kRidgeCell));
+            const int sr = int(std::floor(y / kRidgeCell));
+            if (sc < 0 || sr < 0 || sc >= kRidgeCols || sr >= kRidgeRows)
+                continue;
+            const std::uint8_t seen = second.ridges[std::size_t(sr * kRidgeCols + sc)];
+            if (seen == 0)
+                continue;
+            const float steps = placement.angle / kPi * kRidgeSteps;
+            const int step = int(std::lround(float(seen - 1) + steps));
+            cell = std::uint8_t(1 + ((step % kRidgeSteps) + kRidgeSteps) % kRidgeSteps);
+        }
+    }
+    return cells;
+}
+
 } // namespace
 
 std::optional<Template> mergeFeatures(const Template &first, const Template &second)
@@ -83,11 +116,12 @@ std::optional<Template> mergeFeatures(const Template &first, const Template &sec
     std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
         return a.seenTwice != b.seenTwice ? a.seenTwice : a.minutia.quality > b.minutia.quality;
     });
-    if (entries.size() > std::size_t(kMaxTemplateMinutiae))
-        entries.resize(std::size_t(kMaxTemplateMinutiae));
-
     Template merged;
     merged.merged = true;
+    merged.ridges = mergeRidges(first, second, placement);
+    const int room = merged.ridges.empty() ? kMaxTemplateMinutiae : kMaxRidgedMinutiae;
+    if (entries.size() > std::size_t(room))
+        entries.resize(std::size_t(room));
     for (const Entry &e : entries)
         merged.minutiae.push_back(e.minutia);
     return merged;

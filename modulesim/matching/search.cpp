@@ -22,7 +22,7 @@ SearchHit scan(const Template &probe, const Store &store, int first, int end)
         if (!store.occupied(id))
             continue;
         candidate.rebuild(store.at(id));
-        const int score = matcher.score(candidate);
+        const int score = matcher.scoreAbove(candidate, best.score);
         if (score > best.score)
             best = {id, score};
     }

@@ -3,8 +3,8 @@
 
 // The module's flash: numbered template slots, each empty or holding one
 // template, and the notepad pages. Kept compact: a template is its minutiae
-// and nothing derived from them, so 1,000 full slots take a little under
-// 500 kB of heap (the matcher benchmark counts it).
+// and ridge cells and nothing derived from them, so 1,000 full slots take
+// about 750 kB of heap (the matcher benchmark counts it).
 
 #include "template.h"
 

@@ -1,9 +1,10 @@
 #ifndef TEMPLATE_H
 #define TEMPLATE_H
 
-// What the module keeps of a finger: its minutiae. A feature made from one
-// press and a template merged from two presses have the same form; only the
-// merged flag tells them apart.
+// What the module keeps of a finger: its minutiae, and the run of its
+// ridges over the press. A feature made from one press and a template
+// merged from two presses have the same form; only the merged flag tells
+// them apart.
 
 #include <cstdint>
 #include <vector>
@@ -31,22 +32,37 @@ struct Minutia
     }
 };
 
+// The run of the ridges, coarse: one cell of 16 x 16 pixels each, 16 across
+// and 18 down the frame, row by row. A cell holds 0 where the press shows no
+// print, else 1 + the ridges' direction in fifteenths of a half turn (a
+// ridge has no head or tail). Where minutiae are few, how well two presses'
+// ridges run alike once laid on each other still tells fingers apart.
+constexpr int kRidgeCell = 16;
+constexpr int kRidgeCols = 16;
+constexpr int kRidgeRows = 18;
+constexpr int kRidgeCells = kRidgeCols * kRidgeRows;
+constexpr int kRidgeSteps = 15;
+
 struct Template
 {
     std::vector<Minutia> minutiae;
+    // kRidgeCells cells, or none where unknown (a template from before the
+    // module kept them, or one forged by hand).
+    std::vector<std::uint8_t> ridges;
     bool merged = false;
 
     bool empty() const { return minutiae.empty(); }
 
     friend bool operator==(const Template &a, const Template &b)
     {
-        return a.merged == b.merged && a.minutiae == b.minutiae;
+        return a.merged == b.merged && a.minutiae == b.minutiae && a.ridges == b.ridges;
     }
 };
 
-// At most this many minutiae fit the 512-byte layout. A single press keeps
-// fewer (kMaxPressMinutiae in the extractor), so a merge has room to add.
+// At most this many minutiae fit the 512-byte layout, and fewer beside the
+// ridges' cells. A single press keeps at most kMaxRidgedMinutiae.
 constexpr int kMaxTemplateMinutiae = 80;
+constexpr int kMaxRidgedMinutiae = 59;
 
 // Where a minutia can lie: on the 256 x 288 frame, or, in a template merged
 // from two presses, where the second press was laid onto the first, which

@@ -10,8 +10,10 @@ namespace vyrsim {
 namespace {
 
 constexpr unsigned char kMagic[3] = {'V', 'Y', 'T'};
-constexpr unsigned char kVersion = 1;
+constexpr unsigned char kPlain = 1; // layout version: minutiae only
+constexpr unsigned char kRidged = 2; // and the ridges' cells
 constexpr int kHeaderBytes = 8;
+constexpr int kRidgeBytes = kRidgeCells / 2;
 constexpr int kMinutiaBytes = 6;
 constexpr int kChecksumAt = kTemplateBytes - 4;
 constexpr unsigned char kFork = 0x80;
@@ -50,12 +52,20 @@ std::uint32_t crc32(const unsigned char *data, int length)
 TemplateBytes encodeTemplate(const Template &t)
 {
     TemplateBytes bytes {};
-    const int n = std::min<int>(int(t.minutiae.size()), kMaxTemplateMinutiae);
+    const bool ridged = t.ridges.size() == std::size_t(kRidgeCells);
+    const int n
+        = std::min<int>(int(t.minutiae.size()), ridged ? kMaxRidgedMinutiae : kMaxTemplateMinutiae);
     std::memcpy(bytes.data(), kMagic, sizeof kMagic);
-    bytes[3] = kVersion;
+    bytes[3] = ridged ? kRidged : kPlain;
     bytes[4] = t.merged ? 1 : 0;
     bytes[5] = static_cast<unsigned char>(n);
     unsigned char *at = bytes.data() + kHeaderBytes;
+    if (ridged) {
+        for (int i = 0; i < kRidgeBytes; ++i)
+            at[i] = static_cast<unsigned char>((t.ridges[std::size_t(2 * i)] & 0x0f)
+                                               | (t.ridges[std::size_t(2 * i + 1)] << 4));
+        at += kRidgeBytes;
+    }
     for (int i = 0; i < n; ++i, at += kMinutiaBytes) {
         const Minutia &m = t.minutiae[std::size_t(i)];
         put16(at, m.x);
@@ -72,21 +82,32 @@ std::optional<Template> decodeTemplate(const unsigned char *data, int length)
 {
     if (!data || length != kTemplateBytes)
         return std::nullopt;
-    if (std::memcmp(data, kMagic, sizeof kMagic) != 0 || data[3] != kVersion)
+    if (std::memcmp(data, kMagic, sizeof kMagic) != 0 || (data[3] != kPlain && data[3] != kRidged))
         return std::nullopt;
+    const bool ridged = data[3] == kRidged;
     if (getLe32(data + kChecksumAt) != crc32(data, kChecksumAt))
         return std::nullopt;
     const int n = data[5];
-    if ((data[4] & ~1u) != 0 || n > kMaxTemplateMinutiae || data[6] != 0 || data[7] != 0)
+    if ((data[4] & ~1u) != 0 || n > (ridged ? kMaxRidgedMinutiae : kMaxTemplateMinutiae)
+        || data[6] != 0 || data[7] != 0)
         return std::nullopt;
-    const unsigned char *end = data + kHeaderBytes + n * kMinutiaBytes;
+    const unsigned char *begin = data + kHeaderBytes + (ridged ? kRidgeBytes : 0);
+    const unsigned char *end = begin + n * kMinutiaBytes;
     if (std::any_of(end, data + kChecksumAt, [](unsigned char b) { return b != 0; }))
         return std::nullopt;
 
     Template t;
     t.merged = data[4] & 1;
+    if (ridged) {
+        // Every value of a cell's four bits is a cell: nothing to refuse.
+        t.ridges.resize(kRidgeCells);
+        for (int i = 0; i < kRidgeBytes; ++i) {
+            t.ridges[std::size_t(2 * i)] = data[kHeaderBytes + i] & 0x0f;
+            t.ridges[std::size_t(2 * i + 1)] = data[kHeaderBytes + i] >> 4;
+        }
+    }
     t.minutiae.reserve(std::size_t(n));
-    for (const unsigned char *at = data + kHeaderBytes; at < end; at += kMinutiaBytes) {
+    for (const unsigned char *at = begin; at < end; at += kMinutiaBytes) {
         Minutia m;
         m.x = get16(at);
         m.y = get16(at + 2);
