@@ -99,32 +99,20 @@ constexpr float kScoreScale = 38.0f; // minutiae alone
 constexpr float kRidgedScale = 60.0f; // minutiae and ridges
 constexpr float kRidgeFloor = 0.5f;
 
-float evidenceOf(const MatchResult &r)
-{
-    return float(2 * r.support + r.pairs + 2 * r.aligned);
-}
-
 float ridgeWeight(float agreement)
 {
     const float w = std::clamp((agreement - kRidgeFloor) / (1 - kRidgeFloor), 0.0f, 1.0f);
     return w * w;
 }
 
-int scoreOf(const MatchResult &r, std::size_t probeMinutiae, std::size_t candidateMinutiae)
+int scoreOf(const MatchResult &r, std::size_t probeMinutiae, std::size_t candidateMinutiae,
+            float scale = kScoreScale)
 {
     if (r.pairs < 3)
         return 0;
     const float offered = std::sqrt(float(probeMinutiae) * float(candidateMinutiae));
-    return int(std::lround(kScoreScale * evidenceOf(r) / offered));
-}
-
-int ridgedScoreOf(const MatchResult &r, std::size_t probeMinutiae, std::size_t candidateMinutiae,
-                  float agreement)
-{
-    if (r.pairs < 3)
-        return 0;
-    const float offered = std::sqrt(float(probeMinutiae) * float(candidateMinutiae));
-    return int(std::lround(kRidgedScale * ridgeWeight(agreement) * evidenceOf(r) / offered));
+    const int evidence = 2 * r.support + r.pairs + 2 * r.aligned;
+    return int(std::lround(scale * float(evidence) / offered));
 }
 
 } // namespace
@@ -380,10 +368,11 @@ const MatchResult &Matcher::best(const EdgeTable &candidate, int floor)
     if (m_best.pairs >= 3 && !m_probe.ridges.empty() && !candidate.ridges.empty()) {
         // The ridges weigh at most 1: where even that cannot pass the
         // floor, they need no look.
-        m_best.score = ridgedScoreOf(m_best, m_probe.minutiae.size(), nc, 1.0f);
+        m_best.score = scoreOf(m_best, m_probe.minutiae.size(), nc, kRidgedScale);
         if (m_best.score > floor) {
             const float agreement = ridgeAgreement(m_probe.ridges, candidate.ridges, m_placement);
-            m_best.score = ridgedScoreOf(m_best, m_probe.minutiae.size(), nc, agreement);
+            m_best.score = scoreOf(m_best, m_probe.minutiae.size(), nc,
+                                   kRidgedScale * ridgeWeight(agreement));
         }
     } else {
         m_best.score = scoreOf(m_best, m_probe.minutiae.size(), nc);
