@@ -435,6 +435,7 @@ void tst_Matching::ridgesWeighTheScore_data()
 // Where both templates keep their ridges, ridges that run alike once the
 // minutiae lay one press on the other raise the score, and ridges laid
 // across lower it; a template without them scores on its minutiae alone.
+// A search finds the same score.
 void tst_Matching::ridgesWeighTheScore()
 {
     QFETCH(int, turn);
@@ -447,6 +448,13 @@ void tst_Matching::ridgesWeighTheScore()
     const int ridged = matchScore(forge(first, 1), forge(second, cells));
     const int sign = (ridged > alone) - (ridged < alone);
     QVERIFY2(sign == against, qPrintable(QString("%1, %2").arg(ridged).arg(alone)));
+    // A search gives up early on what cannot pass, and still scores as a match.
+    const std::vector<unsigned char> stored = forge(second, cells);
+    QCOMPARE(vyrsim_store_import(3, stored.data(), 512), 0);
+    int id = -1;
+    int found = 0;
+    const int code = VYRSearch(m_h, kAddr, 0, 0, 1000, &id, &found);
+    QCOMPARE(code == 0 ? found : 0, ridged >= VYRSIM_MATCH_THRESHOLD ? ridged : 0);
 }
 
 QTEST_GUILESS_MAIN(tst_Matching)

@@ -275,19 +275,8 @@ void Matcher::grow(const EdgeTable &candidate, int probeRoot, int candidateRoot)
     result.pairs = int(result.pairing.size());
 }
 
-void Matcher::align(const EdgeTable &candidate, MatchResult &result)
+Placement Matcher::place(const EdgeTable &candidate, const MatchResult &result)
 {
-    result.aligned = 0;
-    if (result.pairs < 3)
-        return;
-    // The marks of what is paired are the last grown pairing's, which need
-    // not be the best.
-    m_probePaired.assign(m_probe.minutiae.size(), -1);
-    m_candidatePaired.assign(candidate.minutiae.size(), -1);
-    for (const auto &[p, c] : result.pairing) {
-        m_probePaired[std::size_t(p)] = c;
-        m_candidatePaired[std::size_t(c)] = p;
-    }
     // Grown locally, a pairing may bend where the skin stretched: pairs far
     // off the placement of all of them are left out of the one that counts.
     Placement placement = fitPlacement(result.pairing, m_probe.minutiae, candidate.minutiae);
@@ -302,7 +291,20 @@ void Matcher::align(const EdgeTable &candidate, MatchResult &result)
     }
     if (m_inliers.size() >= 3)
         placement = fitPlacement(m_inliers, m_probe.minutiae, candidate.minutiae);
-    m_placement = placement;
+    return placement;
+}
+
+void Matcher::align(const EdgeTable &candidate, const Placement &placement, MatchResult &result)
+{
+    result.aligned = 0;
+    // The marks of what is paired are the last grown pairing's, which need
+    // not be this one.
+    m_probePaired.assign(m_probe.minutiae.size(), -1);
+    m_candidatePaired.assign(candidate.minutiae.size(), -1);
+    for (const auto &[p, c] : result.pairing) {
+        m_probePaired[std::size_t(p)] = c;
+        m_candidatePaired[std::size_t(c)] = p;
+    }
     constexpr float kRadius2 = kAlignRadius * kAlignRadius;
     m_near.clear();
     for (std::size_t j = 0; j < candidate.minutiae.size(); ++j) {
@@ -339,8 +341,6 @@ void Matcher::align(const EdgeTable &candidate, MatchResult &result)
 
 const MatchResult &Matcher::best(const EdgeTable &candidate, int floor)
 {
-    // The best and the latest pairing trade places, so that both keep
-    // their storage from one candidate to the next.
     m_best.score = 0;
     m_best.pairs = 0;
     m_best.support = 0;
@@ -349,33 +349,40 @@ const MatchResult &Matcher::best(const EdgeTable &candidate, int floor)
     if (m_probe.minutiae.empty() || candidate.minutiae.empty())
         return m_best;
     vote(candidate);
+    const std::size_t np = m_probe.minutiae.size();
     const std::size_t nc = candidate.minutiae.size();
+    const bool ridged = !m_probe.ridges.empty() && !candidate.ridges.empty();
+    // Each root grows a pairing, and each pairing is placed and weighed in
+    // full: the one with most minutiae grown need not lay the ridges best.
+    // What cannot pass the best so far, or the floor, is given up as soon
+    // as that shows: placement pairs at most the minutiae the scarcer side
+    // has left, and the ridges weigh at most 1.
     for (int root : m_roots) {
-        const int p = int(std::size_t(root) / nc);
-        const int c = int(std::size_t(root) % nc);
-        // A root the best pairing already holds would grow into the same pairing.
-        if (std::find(m_best.pairing.begin(), m_best.pairing.end(), std::pair<int, int>(p, c))
-            != m_best.pairing.end())
+        // A root that an earlier pairing holds would grow into it again.
+        if (m_votes[std::size_t(root)] == 0)
             continue;
-        grow(candidate, p, c);
-        m_grown.score = scoreOf(m_grown, m_probe.minutiae.size(), nc);
+        grow(candidate, int(std::size_t(root) / nc), int(std::size_t(root) % nc));
+        for (const auto &[p, c] : m_grown.pairing)
+            m_votes[std::size_t(p) * nc + std::size_t(c)] = 0;
+        if (m_grown.pairs < 3)
+            continue;
+        const int bar = std::max(floor, m_best.score);
+        m_grown.aligned = int(std::min(np, nc)) - m_grown.pairs;
+        float scale = ridged ? kRidgedScale : kScoreScale;
+        if (scoreOf(m_grown, np, nc, scale) <= bar)
+            continue;
+        const Placement placement = place(candidate, m_grown);
+        if (ridged) {
+            scale *= ridgeWeight(ridgeAgreement(m_probe.ridges, candidate.ridges, placement));
+            if (scoreOf(m_grown, np, nc, scale) <= bar)
+                continue;
+        }
+        align(candidate, placement, m_grown);
+        m_grown.score = scoreOf(m_grown, np, nc, scale);
+        // The best and the latest pairing trade places, so that both keep
+        // their storage from one candidate to the next.
         if (m_grown.score > m_best.score)
             std::swap(m_best, m_grown);
-    }
-    // Placement only adds to the pairing chosen: to choose by it too would
-    // give every chance pairing of different fingers one more try.
-    align(candidate, m_best);
-    if (m_best.pairs >= 3 && !m_probe.ridges.empty() && !candidate.ridges.empty()) {
-        // The ridges weigh at most 1: where even that cannot pass the
-        // floor, they need no look.
-        m_best.score = scoreOf(m_best, m_probe.minutiae.size(), nc, kRidgedScale);
-        if (m_best.score > floor) {
-            const float agreement = ridgeAgreement(m_probe.ridges, candidate.ridges, m_placement);
-            m_best.score = scoreOf(m_best, m_probe.minutiae.size(), nc,
-                                   kRidgedScale * ridgeWeight(agreement));
-        }
-    } else {
-        m_best.score = scoreOf(m_best, m_probe.minutiae.size(), nc);
     }
     return m_best;
 }

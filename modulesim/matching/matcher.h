@@ -15,7 +15,8 @@
 // then pair the minutiae left over that land close to one of the
 // candidate's and point alike. The score grows with the pairs found and
 // the edges that confirm them, and with how alike the two presses' ridges
-// run once laid on each other.
+// run once laid on each other. Of the pairings grown from the best roots,
+// the one that scores best so, placed and weighed, counts.
 
 #include "edgetable.h"
 #include "placement.h"
@@ -59,7 +60,8 @@ private:
     void vote(const EdgeTable &candidate);
     void grow(const EdgeTable &candidate, int probeRoot, int candidateRoot);
     void pushEdges(const EdgeTable &candidate, int probe, int cand);
-    void align(const EdgeTable &candidate, MatchResult &result);
+    Placement place(const EdgeTable &candidate, const MatchResult &result);
+    void align(const EdgeTable &candidate, const Placement &placement, MatchResult &result);
 
     EdgeTable m_probe;
     // The probe's edges by cells of their two angles and, for a search, of
@@ -106,7 +108,6 @@ private:
     std::vector<Near> m_near;
     std::vector<std::pair<float, std::uint16_t>> m_byX; // the probe's minutiae by x
     std::vector<std::pair<int, int>> m_inliers;
-    Placement m_placement; // the last aligned pairing's
     MatchResult m_best;
     MatchResult m_grown;
 };
