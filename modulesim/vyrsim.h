@@ -71,8 +71,8 @@ enum {
 /* Scores of VYRMatch and VYRSearch are integers from 0; a pair of
    templates matches from VYRSIM_MATCH_THRESHOLD on. A score is calibrated
    on impostors, the same on any sensor that sees a whole press: at 50, at
-   most 1 in 10,000 pairs of presses of different fingers match, real ones
-   pooled over sensors and synthetic ones alike. Presses that show only part
+   most 1 in 10,000 pairs of presses of different real fingers match,
+   pooled over sensors, and about as few synthetic ones. Presses that show only part
    of a finger (a small sensor, or a large print of which the frame keeps
    the middle) come closest: about 1 in 10,000 at 50 on central crops of
    the real prints (README). Presses of one finger score
