@@ -15,8 +15,8 @@
 // then pair the minutiae left over that land close to one of the
 // candidate's and point alike. The score grows with the pairs found and
 // the edges that confirm them, and with how alike the two presses' ridges
-// run once laid on each other. Of the pairings grown from the best roots,
-// the one that scores best so, placed and weighed, counts.
+// run once laid on each other. Each of the best roots grows a pairing that
+// is placed and weighed so; the highest score counts.
 
 #include "edgetable.h"
 #include "placement.h"
