@@ -104,6 +104,8 @@ private slots:
     void presses();
     void qualityGate_data();
     void qualityGate();
+    void dryPress_data();
+    void dryPress();
     void placedImageIsCentred_data();
     void placedImageIsCentred();
     void templateBytes_data();
@@ -263,6 +265,42 @@ void tst_Matching::qualityGate()
     }
     QCOMPARE(vyrsim_place_image(pixels.data(), kWidth, kHeight), 0);
     QCOMPARE(feature(0), result);
+}
+
+void tst_Matching::dryPress_data()
+{
+    QTest::addColumn<int>("finger");
+    for (int finger : {15, 19, 21})
+        QTest::addRow("finger %d", finger) << finger;
+}
+
+// A dry press breaks its ridges into short pieces. Broken, a press is still
+// its finger: the breaks must not turn the run of the ridges, and with it
+// the minutiae, away from the clean press's.
+void tst_Matching::dryPress()
+{
+    QFETCH(int, finger);
+    vyrsim_set_finger(finger);
+    Pixels pixels = frame();
+    QCOMPARE(vyrsim_place_image(pixels.data(), kWidth, kHeight), 0);
+    QCOMPARE(feature(0), 0);
+    // Light strokes of 6 x 2 pixels over about a third of the frame, the
+    // same ones every run.
+    quint32 state = quint32(finger);
+    for (int y = 0; y < kHeight; y += 2) {
+        for (int x = 0; x < kWidth; x += 6) {
+            state = state * 1664525u + 1013904223u;
+            if ((state >> 16) % 100 >= 35)
+                continue;
+            for (int dy = 0; dy < 2; ++dy)
+                for (int dx = 0; dx < 6 && x + dx < kWidth; ++dx)
+                    pixels[std::size_t((y + dy) * kWidth + x + dx)] = 220;
+        }
+    }
+    QCOMPARE(vyrsim_place_image(pixels.data(), kWidth, kHeight), 0);
+    QCOMPARE(feature(1), 0);
+    int score = -1;
+    QVERIFY2(VYRMatch(m_h, kAddr, &score) == 0, qPrintable(QString::number(score)));
 }
 
 void tst_Matching::placedImageIsCentred_data()

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace vyrsim {
 
@@ -21,12 +22,14 @@ struct Moments
     double gxy = 0;
 };
 
-Grid<Moments> blockMoments(const GreyImage &image)
+// Grey pixels sum in integers; filtered ones are signed and fractional.
+template<typename Pixel> Grid<Moments> blockMoments(const Grid<Pixel> &image)
 {
+    using Value = std::conditional_t<std::is_integral_v<Pixel>, int, float>;
     const int w = image.cols;
     const int h = image.rows;
     Grid<Moments> moments((w + kBlock - 1) / kBlock, (h + kBlock - 1) / kBlock);
-    const std::uint8_t *p = image.cells.data();
+    const Pixel *p = image.cells.data();
     for (int y = 0; y < h; ++y) {
         const int ym = std::max(y - 1, 0) * w;
         const int y0 = y * w;
@@ -35,12 +38,12 @@ Grid<Moments> blockMoments(const GreyImage &image)
             const int xm = std::max(x - 1, 0);
             const int xp = std::min(x + 1, w - 1);
             // Sobel
-            const int gx = (p[ym + xp] + 2 * p[y0 + xp] + p[yp + xp])
+            const Value gx = (p[ym + xp] + 2 * p[y0 + xp] + p[yp + xp])
                 - (p[ym + xm] + 2 * p[y0 + xm] + p[yp + xm]);
-            const int gy = (p[yp + xm] + 2 * p[yp + x] + p[yp + xp])
+            const Value gy = (p[yp + xm] + 2 * p[yp + x] + p[yp + xp])
                 - (p[ym + xm] + 2 * p[ym + x] + p[ym + xp]);
             Moments &m = moments.at(x / kBlock, y / kBlock);
-            const int v = p[y0 + x];
+            const Value v = p[y0 + x];
             m.sum += v;
             m.sumSq += v * v;
             m.gxx += gx * gx;
@@ -51,9 +54,7 @@ Grid<Moments> blockMoments(const GreyImage &image)
     return moments;
 }
 
-} // namespace
-
-BlockStats blockStats(const GreyImage &image)
+template<typename Pixel> BlockStats statsOf(const Grid<Pixel> &image)
 {
     const Grid<Moments> moments = blockMoments(image);
     const int cols = moments.cols;
@@ -92,6 +93,18 @@ BlockStats blockStats(const GreyImage &image)
         }
     }
     return stats;
+}
+
+} // namespace
+
+BlockStats blockStats(const GreyImage &image)
+{
+    return statsOf(image);
+}
+
+BlockStats blockStats(const Grid<float> &image)
+{
+    return statsOf(image);
 }
 
 OrientationField smoothOrientation(const BlockStats &stats, const Grid<std::uint8_t> &mask)

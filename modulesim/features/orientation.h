@@ -1,7 +1,7 @@
 #ifndef ORIENTATION_H
 #define ORIENTATION_H
 
-// Block statistics of a grey image and the ridge orientation field.
+// Block statistics of an image and the ridge orientation field.
 //
 // Orientations live as doubled-angle vectors (cos 2t, sin 2t): a ridge at t
 // and at t + pi is the same ridge, and doubled angles average correctly
@@ -21,6 +21,8 @@ struct BlockStats
 };
 
 BlockStats blockStats(const GreyImage &image);
+// The same of a filtered image, whose values are signed around 0.
+BlockStats blockStats(const Grid<float> &image);
 
 struct OrientationField
 {
