@@ -8,7 +8,8 @@
 //   orientation   block statistics, gradients, the smoothed orientation field
 //   segmentation  print or background per block, block quality
 //   ridgeperiod   distance between ridges per block
-//   enhance       oriented filtering along and across the ridges
+//   enhance       oriented filtering along and across the ridges, twice: the
+//                 second time along a field taken from the first's ridges
 //   skeleton      binarisation, speck removal, thinning
 //   minutiae      endings and forks, their directions, false-minutia filters
 
