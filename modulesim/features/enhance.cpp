@@ -78,17 +78,18 @@ struct Taps
 // Direction index of every pixel, from the block field interpolated.
 std::vector<std::uint8_t> pixelDirections(const OrientationField &field, int w, int h)
 {
-    std::vector<std::uint8_t> directions(std::size_t(w) * std::size_t(h));
+    const std::size_t width = std::size_t(w);
+    std::vector<std::uint8_t> directions(width * std::size_t(h));
+    std::vector<float> vx(width);
+    std::vector<float> vy(width);
     for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            float vx = 0;
-            float vy = 0;
-            field.vectorAt(x + 0.5f, y + 0.5f, vx, vy);
-            float angle = 0.5f * fastAtan2(vy, vx);
+        field.rowVectors(y, w, vx.data(), vy.data());
+        std::uint8_t *row = &directions[std::size_t(y) * width];
+        for (std::size_t x = 0; x < width; ++x) {
+            float angle = 0.5f * fastAtan2(vy[x], vx[x]);
             if (angle < 0)
                 angle += kPi;
-            directions[std::size_t(y) * std::size_t(w) + std::size_t(x)]
-                = std::uint8_t(int(angle / kPi * kDirections + 0.5f) % kDirections);
+            row[x] = std::uint8_t(int(angle / kPi * kDirections + 0.5f) % kDirections);
         }
     }
     return directions;

@@ -153,24 +153,51 @@ float OrientationField::blockAngle(int c, int r) const
     return angle < 0 ? angle + kPi : angle;
 }
 
+namespace {
+
+// Where a pixel lies between block centres, which sit at (c + 0.5) * kBlock,
+// along one axis: the blocks below and above, and how far towards the latter.
+struct Span
+{
+    int low;
+    int high;
+    float part;
+};
+
+Span spanOf(float pixel, int blocks)
+{
+    const float g = std::clamp(pixel / kBlock - 0.5f, 0.0f, float(blocks - 1));
+    const int low = int(g);
+    return {low, std::min(low + 1, blocks - 1), g - low};
+}
+
+float interpolate(const Grid<float> &g, const Span &across, const Span &down)
+{
+    const float top = g.at(across.low, down.low)
+        + (g.at(across.high, down.low) - g.at(across.low, down.low)) * across.part;
+    const float bottom = g.at(across.low, down.high)
+        + (g.at(across.high, down.high) - g.at(across.low, down.high)) * across.part;
+    return top + (bottom - top) * down.part;
+}
+
+} // namespace
+
 void OrientationField::vectorAt(float x, float y, float &vx, float &vy) const
 {
-    // Block centres sit at (c + 0.5) * kBlock.
-    const float gx = std::clamp(x / kBlock - 0.5f, 0.0f, float(dirX.cols - 1));
-    const float gy = std::clamp(y / kBlock - 0.5f, 0.0f, float(dirX.rows - 1));
-    const int c0 = int(gx);
-    const int r0 = int(gy);
-    const int c1 = std::min(c0 + 1, dirX.cols - 1);
-    const int r1 = std::min(r0 + 1, dirX.rows - 1);
-    const float fx = gx - c0;
-    const float fy = gy - r0;
-    auto lerp = [&](const Grid<float> &g) {
-        const float top = g.at(c0, r0) + (g.at(c1, r0) - g.at(c0, r0)) * fx;
-        const float bottom = g.at(c0, r1) + (g.at(c1, r1) - g.at(c0, r1)) * fx;
-        return top + (bottom - top) * fy;
-    };
-    vx = lerp(dirX);
-    vy = lerp(dirY);
+    const Span across = spanOf(x, dirX.cols);
+    const Span down = spanOf(y, dirX.rows);
+    vx = interpolate(dirX, across, down);
+    vy = interpolate(dirY, across, down);
+}
+
+void OrientationField::rowVectors(int y, int width, float *vx, float *vy) const
+{
+    const Span down = spanOf(y + 0.5f, dirX.rows);
+    for (int x = 0; x < width; ++x) {
+        const Span across = spanOf(x + 0.5f, dirX.cols);
+        vx[x] = interpolate(dirX, across, down);
+        vy[x] = interpolate(dirY, across, down);
+    }
 }
 
 float OrientationField::angleAt(float x, float y) const

@@ -34,6 +34,8 @@ struct OrientationField
     float angleAt(float x, float y) const;
     // The doubled-angle vector interpolated at a pixel, not normalised.
     void vectorAt(float x, float y, float &vx, float &vy) const;
+    // The same at the centres of the first `width` pixels of row y.
+    void rowVectors(int y, int width, float *vx, float *vy) const;
 };
 
 // Smooths the raw block directions over the foreground, each block weighed
