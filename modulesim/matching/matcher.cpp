@@ -105,13 +105,15 @@ float ridgeWeight(float agreement)
     return w * w;
 }
 
-int scoreOf(const MatchResult &r, std::size_t probeMinutiae, std::size_t candidateMinutiae,
-            float scale = kScoreScale)
+// `aligned` stands for the pairs placement finds, or, before placement, for
+// the most it could find.
+int scoreOf(const MatchResult &r, int aligned, std::size_t probeMinutiae,
+            std::size_t candidateMinutiae, float scale)
 {
     if (r.pairs < 3)
         return 0;
     const float offered = std::sqrt(float(probeMinutiae) * float(candidateMinutiae));
-    const int evidence = 2 * r.support + r.pairs + 2 * r.aligned;
+    const int evidence = 2 * r.support + r.pairs + 2 * aligned;
     return int(std::lround(scale * float(evidence) / offered));
 }
 
@@ -367,18 +369,18 @@ const MatchResult &Matcher::best(const EdgeTable &candidate, int floor)
         if (m_grown.pairs < 3)
             continue;
         const int bar = std::max(floor, m_best.score);
-        m_grown.aligned = int(std::min(np, nc)) - m_grown.pairs;
+        const int most = int(std::min(np, nc)) - m_grown.pairs;
         float scale = ridged ? kRidgedScale : kScoreScale;
-        if (scoreOf(m_grown, np, nc, scale) <= bar)
+        if (scoreOf(m_grown, most, np, nc, scale) <= bar)
             continue;
         const Placement placement = place(candidate, m_grown);
         if (ridged) {
             scale *= ridgeWeight(ridgeAgreement(m_probe.ridges, candidate.ridges, placement));
-            if (scoreOf(m_grown, np, nc, scale) <= bar)
+            if (scoreOf(m_grown, most, np, nc, scale) <= bar)
                 continue;
         }
         align(candidate, placement, m_grown);
-        m_grown.score = scoreOf(m_grown, np, nc, scale);
+        m_grown.score = scoreOf(m_grown, m_grown.aligned, np, nc, scale);
         // The best and the latest pairing trade places, so that both keep
         // their storage from one candidate to the next.
         if (m_grown.score > m_best.score)
