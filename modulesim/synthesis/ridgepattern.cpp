@@ -85,6 +85,9 @@ std::vector<float> grow(int finger)
 {
     Random random(mix(0xf1a9e7ULL, std::uint64_t(finger)));
     const Flow flow = flowFor(random);
+    // Away from its singular points a finger's flow bends its own way over
+    // a few dozen pixels. Fingers of one pattern that bent alike would pair
+    // their minutiae by chance far more often than real fingers do.
     const ValueNoise wobble(random.next(), 64, kPatternWidth, kPatternHeight);
     // Ridges also wander a little from the flow over a ridge period or two,
     // as on skin. Without it every minutia points exactly along a flow that
@@ -100,7 +103,7 @@ std::vector<float> grow(int finger)
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const double theta
-                = direction(flow, x, y) + 0.12 * wobble.at(x, y) + 0.4 * wander.at(x, y);
+                = direction(flow, x, y) + 0.4 * wobble.at(x, y) + 0.4 * wander.at(x, y);
             const std::size_t i = std::size_t(y) * std::size_t(w) + std::size_t(x);
             cosT[i] = float(std::cos(theta));
             sinT[i] = float(std::sin(theta));
