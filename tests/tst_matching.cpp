@@ -35,6 +35,7 @@ struct Forged
     int x;
     int y;
     int angle; // 256 steps a turn
+    int quality = 60; // 0 to 100
 };
 
 // A template block holding exactly these minutiae, its checksum right; with
@@ -52,8 +53,8 @@ std::vector<unsigned char> forge(const std::vector<Forged> &minutiae, int cells 
         b[i] = static_cast<unsigned char>(cells * 17);
     for (std::size_t i = 0; i < minutiae.size(); ++i) {
         const Forged &m = minutiae[i];
-        const int fields[]
-            = {m.x & 0xff, (m.x >> 8) & 0xff, m.y & 0xff, (m.y >> 8) & 0xff, m.angle & 0xff, 60};
+        const int fields[] = {m.x & 0xff,        (m.x >> 8) & 0xff, m.y & 0xff,
+                              (m.y >> 8) & 0xff, m.angle & 0xff,    m.quality};
         for (int k = 0; k < 6; ++k)
             b[first + 6 * i + std::size_t(k)] = static_cast<unsigned char>(fields[k]);
     }
@@ -113,6 +114,8 @@ private slots:
     void fewMinutiae_data();
     void fewMinutiae();
     void placementPairsTheRest_data();
+    void poorMinutiaeCountLess_data();
+    void poorMinutiaeCountLess();
     void placementPairsTheRest();
     void ridgesWeighTheScore_data();
     void ridgesWeighTheScore();
@@ -456,6 +459,36 @@ void tst_Matching::placementPairsTheRest()
     const int moved = matchScore(forge(first), forge(pressedAgain(first, turn, 40)));
     // Nine more pairs, each counting double, over the 18 minutiae of each.
     QVERIFY2(inPlace >= moved + 30, qPrintable(QString("%1, %2").arg(inPlace).arg(moved)));
+}
+
+void tst_Matching::poorMinutiaeCountLess_data()
+{
+    QTest::addColumn<int>("quality"); // of minutiae the other press lacks
+    QTest::addColumn<int>("reference"); // the same minutiae's quality to compare with
+    QTest::addColumn<int>("against"); // the score against the reference's: above 1, same 0
+    QTest::newRow("less trusted, less counted") << 70 << 100 << 1;
+    QTest::newRow("the least trusted count as half") << 10 << 50 << 0;
+    QTest::newRow("no quality counts as half") << 0 << 50 << 0;
+}
+
+// Minutiae that one press shows and the other lacks lower the score by how
+// far the extractor trusted them, and never by more than half of one each.
+void tst_Matching::poorMinutiaeCountLess()
+{
+    QFETCH(int, quality);
+    QFETCH(int, reference);
+    QFETCH(int, against);
+    const std::vector<Forged> first = twoClusters();
+    const auto withUnpaired = [&](int q) {
+        std::vector<Forged> second = pressedAgain(first, 0.2);
+        for (int i = 0; i < 9; ++i) // far from both clusters: no edge reaches them
+            second.push_back({40 + 20 * (i % 3), 210 + 20 * (i / 3), i * 29 % 256, q});
+        return forge(second);
+    };
+    const int score = matchScore(forge(first), withUnpaired(quality));
+    const int than = matchScore(forge(first), withUnpaired(reference));
+    QVERIFY2((score > than) - (score < than) == against,
+             qPrintable(QString("%1, %2").arg(score).arg(than)));
 }
 
 void tst_Matching::ridgesWeighTheScore_data()

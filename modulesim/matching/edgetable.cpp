@@ -12,6 +12,10 @@ namespace vyrsim {
 namespace {
 
 constexpr int kNeighbours = 8;
+// A minutia the extractor barely believed still counts as half of one: a
+// template forged with low qualities must not shrink the count it is
+// weighed against to nothing.
+constexpr int kLeastWeight = 50; // of 100
 
 } // namespace
 
@@ -27,8 +31,12 @@ void EdgeTable::rebuild(const Template &t)
     const int n = int(t.minutiae.size());
     ridges = t.ridges;
     minutiae.clear();
-    for (const Minutia &m : t.minutiae)
+    int weight = 0;
+    for (const Minutia &m : t.minutiae) {
         minutiae.push_back({float(m.x), float(m.y), m.angle * kTwoPi / 256.0f, m.type});
+        weight += std::max<int>(m.quality, kLeastWeight);
+    }
+    offered = float(weight) / 100;
 
     // Each minutia's nearest neighbours, by squared distance in integers,
     // kept in a short sorted list. The others are visited outwards in order

@@ -36,6 +36,9 @@ struct EdgeTable
     std::vector<Edge> edges; // grouped by `from`
     std::vector<std::uint16_t> firstEdge; // edges of minutia i: [firstEdge[i], firstEdge[i + 1])
     std::vector<std::uint8_t> ridges; // the template's ridge cells, or none
+    // How many minutiae the template offers a pairing, each counted by its
+    // reliability: one in full, one of the poorest quality as half.
+    float offered = 0;
 
     static EdgeTable build(const Template &t);
     // The same in place: a search makes a thousand tables in a row, and

@@ -83,7 +83,9 @@ bool edgesAgree(const Edge &a, const Edge &b)
 // paired by placement alone counts double too: of a different finger, few
 // land where the placement puts them. Chance finds more where both sides
 // offer more minutiae, so the evidence is weighed against the geometric
-// mean of their counts.
+// mean of what they offer. A minutia counts there by its reliability: one
+// in poor print is found again less often in another press of the finger,
+// and counted in full it would turn the finger of a poor press away.
 //
 // Where both templates keep their ridge cells, the evidence is also
 // weighed by how alike the ridges run once the pairing has laid one press
@@ -95,8 +97,8 @@ bool edgesAgree(const Edge &a, const Edge &b)
 // Each scale puts VYRSIM_MATCH_THRESHOLD where at most 1 in 10,000 pairs of
 // different fingers reaches it, real ones and synthetic ones alike
 // (vyrsim.h says what a score means).
-constexpr float kScoreScale = 38.0f; // minutiae alone
-constexpr float kRidgedScale = 60.0f; // minutiae and ridges
+constexpr float kScoreScale = 35.0f; // minutiae alone
+constexpr float kRidgedScale = 55.0f; // minutiae and ridges
 constexpr float kRidgeFloor = 0.5f;
 
 float ridgeWeight(float agreement)
@@ -106,13 +108,12 @@ float ridgeWeight(float agreement)
 }
 
 // `aligned` stands for the pairs placement finds, or, before placement, for
-// the most it could find.
-int scoreOf(const MatchResult &r, int aligned, std::size_t probeMinutiae,
-            std::size_t candidateMinutiae, float scale)
+// the most it could find; `offered` is the geometric mean of what both
+// sides offer.
+int scoreOf(const MatchResult &r, int aligned, float offered, float scale)
 {
     if (r.pairs < 3)
         return 0;
-    const float offered = std::sqrt(float(probeMinutiae) * float(candidateMinutiae));
     const int evidence = 2 * r.support + r.pairs + 2 * aligned;
     return int(std::lround(scale * float(evidence) / offered));
 }
@@ -354,6 +355,7 @@ const MatchResult &Matcher::best(const EdgeTable &candidate, int floor)
     const std::size_t np = m_probe.minutiae.size();
     const std::size_t nc = candidate.minutiae.size();
     const bool ridged = !m_probe.ridges.empty() && !candidate.ridges.empty();
+    const float offered = std::sqrt(m_probe.offered * candidate.offered);
     // Each root grows a pairing, and each pairing is placed and weighed in
     // full: the one with most minutiae grown need not lay the ridges best.
     // What cannot pass the best so far, or the floor, is given up as soon
@@ -371,16 +373,16 @@ const MatchResult &Matcher::best(const EdgeTable &candidate, int floor)
         const int bar = std::max(floor, m_best.score);
         const int most = int(std::min(np, nc)) - m_grown.pairs;
         float scale = ridged ? kRidgedScale : kScoreScale;
-        if (scoreOf(m_grown, most, np, nc, scale) <= bar)
+        if (scoreOf(m_grown, most, offered, scale) <= bar)
             continue;
         const Placement placement = place(candidate, m_grown);
         if (ridged) {
             scale *= ridgeWeight(ridgeAgreement(m_probe.ridges, candidate.ridges, placement));
-            if (scoreOf(m_grown, most, np, nc, scale) <= bar)
+            if (scoreOf(m_grown, most, offered, scale) <= bar)
                 continue;
         }
         align(candidate, placement, m_grown);
-        m_grown.score = scoreOf(m_grown, m_grown.aligned, np, nc, scale);
+        m_grown.score = scoreOf(m_grown, m_grown.aligned, offered, scale);
         // The best and the latest pairing trade places, so that both keep
         // their storage from one candidate to the next.
         if (m_grown.score > m_best.score)
