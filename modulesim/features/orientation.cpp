@@ -164,14 +164,14 @@ struct Span
     float part;
 };
 
-Span spanOf(float pixel, int blocks)
+inline Span spanOf(float pixel, int blocks)
 {
     const float g = std::clamp(pixel / kBlock - 0.5f, 0.0f, float(blocks - 1));
     const int low = int(g);
     return {low, std::min(low + 1, blocks - 1), g - low};
 }
 
-float interpolate(const Grid<float> &g, const Span &across, const Span &down)
+inline float interpolate(const Grid<float> &g, const Span &across, const Span &down)
 {
     const float top = g.at(across.low, down.low)
         + (g.at(across.high, down.low) - g.at(across.low, down.low)) * across.part;
