@@ -72,15 +72,16 @@ enum {
    templates matches from VYRSIM_MATCH_THRESHOLD on. A score is calibrated
    on impostors, the same on any sensor that sees a whole press: at 50, at
    most 1 in 10,000 pairs of presses of different real fingers match,
-   pooled over sensors, and about 3 in 10,000 synthetic ones. Presses that
-   show only a small part of a finger fare about as the synthetic ones:
-   2.5 in 10,000 at 50 on central crops of the real prints (README).
+   pooled over sensors, and as few synthetic ones. Presses that show only a
+   small part of a finger fare worse: 2.5 in 10,000 at 50 on central crops
+   of the real prints (README).
    Presses of one finger score higher the more minutiae they share and the
    more of their neighbourhoods agree, weighed against how many minutiae
-   both sides offered, since chance finds more among more, and by how alike
-   their ridges run once laid on each other. A template from before the
-   module kept its ridges is scored on its minutiae alone, on a scale of its
-   own with the same promise. */
+   both sides offered, each as far as it is reliable, since chance finds
+   more among more, and by how alike their ridges run once laid on each
+   other. A template from before the module kept its ridges is scored on
+   its minutiae alone, on a scale of its own set the same way on whole
+   presses; on small ones it holds less well still (README). */
 enum { VYRSIM_MATCH_THRESHOLD = 50 };
 
 /* Frame sources for uploads. */

@@ -96,7 +96,9 @@ bool edgesAgree(const Edge &a, const Edge &b)
 //
 // Each scale puts VYRSIM_MATCH_THRESHOLD where at most 1 in 10,000 pairs of
 // different fingers reaches it, real ones and synthetic ones alike
-// (vyrsim.h says what a score means).
+// (vyrsim.h says what a score means). Whole presses would allow a higher
+// scale with the ridges; it is held lower, so that presses showing only
+// part of a finger let few impostors through too.
 constexpr float kScoreScale = 35.0f; // minutiae alone
 constexpr float kRidgedScale = 55.0f; // minutiae and ridges
 constexpr float kRidgeFloor = 0.5f;
