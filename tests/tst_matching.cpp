@@ -114,9 +114,9 @@ private slots:
     void fewMinutiae_data();
     void fewMinutiae();
     void placementPairsTheRest_data();
+    void placementPairsTheRest();
     void poorMinutiaeCountLess_data();
     void poorMinutiaeCountLess();
-    void placementPairsTheRest();
     void ridgesWeighTheScore_data();
     void ridgesWeighTheScore();
 
@@ -472,7 +472,7 @@ void tst_Matching::poorMinutiaeCountLess_data()
 }
 
 // Minutiae that one press shows and the other lacks lower the score by how
-// far the extractor trusted them, and never by more than half of one each.
+// far the extractor trusted them, each at least as much as half a minutia.
 void tst_Matching::poorMinutiaeCountLess()
 {
     QFETCH(int, quality);
