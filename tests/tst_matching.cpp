@@ -119,6 +119,8 @@ private slots:
     void poorMinutiaeCountLess();
     void ridgesWeighTheScore_data();
     void ridgesWeighTheScore();
+    void poorPrintKeepsNoRidges_data();
+    void poorPrintKeepsNoRidges();
 
 private:
     // Takes one image, makes a feature of it in the buffer; returns GenChar's code.
@@ -499,6 +501,9 @@ void tst_Matching::ridgesWeighTheScore_data()
     QTest::newRow("ridges alike") << 0 << 1 << 1;
     QTest::newRow("turned, ridges turned with it") << 5 << 6 << 1;
     QTest::newRow("ridges across") << 0 << 8 << -1;
+    // Fingers of one pattern keep their ridges a step or two apart once laid
+    // on each other by a chance pairing: that is no likeness.
+    QTest::newRow("ridges a step apart") << 0 << 2 << -1;
     QTest::newRow("turned, ridges turned the other way") << 5 << 11 << -1;
     QTest::newRow("second without ridges") << 5 << -1 << 0;
 }
@@ -526,6 +531,47 @@ void tst_Matching::ridgesWeighTheScore()
     int found = 0;
     const int code = VYRSearch(m_h, kAddr, 0, 0, 1000, &id, &found);
     QCOMPARE(code == 0 ? found : 0, ridged >= VYRSIM_MATCH_THRESHOLD ? ridged : 0);
+}
+
+void tst_Matching::poorPrintKeepsNoRidges_data()
+{
+    QTest::addColumn<double>("contrast"); // of the frame's middle, against the press's own
+    QTest::addColumn<bool>("kept"); // whether the template keeps ridge cells there
+    QTest::newRow("clear") << 1.0 << true;
+    QTest::newRow("a little faint") << 0.7 << true;
+    QTest::newRow("faint") << 0.2 << false;
+}
+
+// Where the print is too poor to trust, as where it is faint, blotted or
+// dry, the run of its ridges is not kept: it would be weighed against the
+// other press as the finger's own.
+void tst_Matching::poorPrintKeepsNoRidges()
+{
+    QFETCH(double, contrast);
+    QFETCH(bool, kept);
+    vyrsim_set_finger(4);
+    Pixels pixels = frame();
+    for (int y = 96; y < 192; ++y) {
+        for (int x = 64; x < 192; ++x) {
+            unsigned char &p = pixels[std::size_t(y * kWidth + x)];
+            p = static_cast<unsigned char>(std::lround(255 - (255 - p) * contrast));
+        }
+    }
+    QCOMPARE(vyrsim_place_image(pixels.data(), kWidth, kHeight), 0);
+    QCOMPARE(feature(0), 0);
+    unsigned char block[512];
+    int length = 0;
+    QCOMPARE(VYRUpChar(m_h, kAddr, 0, block, &length), 0);
+    QCOMPARE(block[3], 2); // ridged
+    // The cells well inside the changed part: 16 pixels square, two to a byte.
+    int cells = 0;
+    for (int r = 7; r < 11; ++r) {
+        for (int c = 5; c < 11; ++c) {
+            const int i = r * 16 + c;
+            cells += ((block[8 + i / 2] >> (4 * (i % 2))) & 0x0f) != 0;
+        }
+    }
+    QCOMPARE(cells, kept ? 24 : 0);
 }
 
 QTEST_GUILESS_MAIN(tst_Matching)

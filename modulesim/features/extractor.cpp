@@ -75,7 +75,7 @@ Extraction extractFeatures(const GreyImage &image, ExtractionTrace *trace)
         result.feature.minutiae.push_back(toMinutia(m));
         result.reliableMinutiae += m.quality >= kReliableQuality;
     }
-    result.feature.ridges = ridgeCells(field, mask);
+    result.feature.ridges = ridgeCells(field, mask, quality);
     result.accepted = result.printPercent >= VYRSIM_GATE_MIN_PRINT_PERCENT
         && result.usablePercent >= VYRSIM_GATE_MIN_USABLE_PERCENT
         && result.reliableMinutiae >= VYRSIM_GATE_MIN_MINUTIAE;

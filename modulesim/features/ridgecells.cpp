@@ -7,7 +7,8 @@
 
 namespace vyrsim {
 
-std::vector<std::uint8_t> ridgeCells(const OrientationField &field, const Grid<std::uint8_t> &mask)
+std::vector<std::uint8_t> ridgeCells(const OrientationField &field, const Grid<std::uint8_t> &mask,
+                                     const Grid<float> &quality)
 {
     static_assert(kRidgeCell == 2 * kBlock, "a cell is 2 x 2 blocks");
     std::vector<std::uint8_t> cells(kRidgeCells, 0);
@@ -19,14 +20,15 @@ std::vector<std::uint8_t> ridgeCells(const OrientationField &field, const Grid<s
             int print = 0;
             for (int br = 2 * r; br < 2 * r + 2; ++br) {
                 for (int bc = 2 * c; bc < 2 * c + 2; ++bc) {
-                    if (!mask.contains(bc, br) || !mask.at(bc, br))
+                    if (!mask.contains(bc, br) || !mask.at(bc, br)
+                        || quality.at(bc, br) < kCellQuality)
                         continue;
                     ++print;
                     sx += field.dirX.at(bc, br);
                     sy += field.dirY.at(bc, br);
                 }
             }
-            // A cell half print or more is print: a print's edge keeps its cells.
+            // A cell half usable print or more is print: a print's edge keeps its cells.
             if (print < 2)
                 continue;
             const float angle = wrapAngle(std::atan2(sy, sx)) / 2; // 0 to pi

@@ -100,8 +100,8 @@ bool edgesAgree(const Edge &a, const Edge &b)
 // scale with the ridges; it is held lower, so that presses showing only
 // part of a finger let few impostors through too.
 constexpr float kScoreScale = 35.0f; // minutiae alone
-constexpr float kRidgedScale = 55.0f; // minutiae and ridges
-constexpr float kRidgeFloor = 0.5f;
+constexpr float kRidgedScale = 87.0f; // minutiae and ridges
+constexpr float kRidgeFloor = 0.4f;
 
 float ridgeWeight(float agreement)
 {

@@ -3,43 +3,29 @@
 #include "angles.h"
 #include "template.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
 namespace vyrsim {
-
-namespace {
-
-struct Doubled
-{
-    float cos;
-    float sin;
-};
-
-// A cell's direction as a doubled-angle unit vector, by its value.
-const std::array<Doubled, kRidgeSteps + 1> &doubledByValue()
-{
-    static const auto table = [] {
-        std::array<Doubled, kRidgeSteps + 1> t {};
-        for (int v = 1; v <= kRidgeSteps; ++v) {
-            const float doubled = 2 * kPi * float(v - 1) / kRidgeSteps;
-            t[std::size_t(v)] = {std::cos(doubled), std::sin(doubled)};
-        }
-        return t;
-    }();
-    return table;
-}
-
-} // namespace
 
 float ridgeAgreement(const std::vector<std::uint8_t> &fixed, const std::vector<std::uint8_t> &moved,
                      const Placement &placement)
 {
     if (fixed.size() != std::size_t(kRidgeCells) || moved.size() != std::size_t(kRidgeCells))
         return 0;
-    const auto &doubled = doubledByValue();
-    const float turnCos = std::cos(2 * placement.angle);
-    const float turnSin = std::sin(2 * placement.angle);
+    // The angle between a moved cell's ridges, turned with the press, and a
+    // fixed cell's depends only on the difference of their values; a ridge
+    // has no head or tail, so the angle is taken within a quarter turn
+    // either way.
+    constexpr float kStep = kPi / kRidgeSteps;
+    std::array<float, 2 * kRidgeSteps - 1> bySteps {};
+    for (int k = 1 - kRidgeSteps; k < kRidgeSteps; ++k) {
+        float d = kStep * float(k) + placement.angle;
+        d -= kPi * std::floor(d * (1 / kPi) + 0.5f);
+        bySteps[std::size_t(k + kRidgeSteps - 1)]
+            = std::max(0.0f, 1 - std::fabs(d) * (1 / kCrossing));
+    }
     float sum = 0;
     int overlap = 0;
     for (int r = 0; r < kRidgeRows; ++r) {
@@ -58,10 +44,7 @@ float ridgeAgreement(const std::vector<std::uint8_t> &fixed, const std::vector<s
             const std::uint8_t f = fixed[std::size_t(fr * kRidgeCols + fc)];
             if (f == 0)
                 continue;
-            const Doubled &d = doubled[m];
-            const float turnedCos = d.cos * turnCos - d.sin * turnSin;
-            const float turnedSin = d.sin * turnCos + d.cos * turnSin;
-            sum += turnedCos * doubled[f].cos + turnedSin * doubled[f].sin;
+            sum += bySteps[std::size_t(m - f + kRidgeSteps - 1)];
             ++overlap;
         }
     }

@@ -2,9 +2,16 @@
 #define RIDGEAGREEMENT_H
 
 // How alike two presses' ridges run where they overlap, once one is laid on
-// the other: the mean of cos 2d over the overlap, d the angle between the
-// ridges at a point. 1 where they run alike everywhere; about 0 for ridges
-// at random; 0 too where the presses do not overlap.
+// the other. A cell agrees in full where the ridges run alike, less as the
+// angle between them grows, and not at all from kCrossing on; the cells of
+// the overlap count alike. 1 where the ridges run alike everywhere; about a
+// quarter for ridges at random; 0 where the presses do not overlap.
+//
+// Presses of one finger laid on each other keep their ridges within a few
+// degrees; fingers of one pattern, laid on each other by a chance pairing
+// of minutiae, keep theirs within a few tens of degrees over much of the
+// print. So agreement falls with the angle from the start, not first slowly
+// as the cosine of it does.
 
 #include "placement.h"
 
@@ -12,6 +19,8 @@
 #include <vector>
 
 namespace vyrsim {
+
+constexpr float kCrossing = 0.8f; // radians, about 46 degrees
 
 // `fixed` and `moved` are ridge cells (template.h); `placement` lays the
 // moved press onto the fixed one.

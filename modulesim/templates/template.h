@@ -34,9 +34,10 @@ struct Minutia
 
 // The run of the ridges, coarse: one cell of 16 x 16 pixels each, 16 across
 // and 18 down the frame, row by row. A cell holds 0 where the press shows no
-// print, else 1 + the ridges' direction in fifteenths of a half turn (a
-// ridge has no head or tail). Where minutiae are few, how well two presses'
-// ridges run alike once laid on each other still tells fingers apart.
+// print clear enough to trust, else 1 + the ridges' direction in fifteenths
+// of a half turn (a ridge has no head or tail). Where minutiae are few, how
+// well two presses' ridges run alike once laid on each other still tells
+// fingers apart.
 constexpr int kRidgeCell = 16;
 constexpr int kRidgeCols = 16;
 constexpr int kRidgeRows = 18;
