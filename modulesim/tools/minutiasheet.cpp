@@ -137,7 +137,7 @@ Scores realScores(const ModuleSession &module, const QString &folder)
 void drawPanel(QPainter &painter, const QRect &plot, const Scores &scores, const QString &title)
 {
     constexpr int kBin = 10;
-    constexpr int kBins = 45; // up to 450, the last bin holding everything above
+    constexpr int kBins = 70; // up to 700, the last bin holding everything above
     auto histogram = [&](const std::vector<int> &values) {
         std::vector<double> share(kBins, 0);
         for (int v : values)
@@ -194,9 +194,8 @@ int drawScores(const QString &out, int fingers, const QString &prints)
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
     drawPanel(painter, QRect(QPoint(40, 60), panel), synthetic,
-              QStringLiteral("%1 synthetic fingers x 8 presses\n"
-                             "green: %2 genuine pairs; red: %3 impostor pairs of first "
-                             "presses; each scaled to its peak")
+              QStringLiteral("%1 synthetic fingers x 8 presses, each histogram scaled to its peak\n"
+                             "green: %2 genuine pairs; red: %3 impostor pairs of first presses")
                   .arg(fingers)
                   .arg(synthetic.genuine.size())
                   .arg(synthetic.impostor.size()));
