@@ -1,4 +1,6 @@
 #include "mainwindow.h"
+#include "platformstart.h"
+#include "qttranslation.h"
 
 #include <QApplication>
 #include <QCommandLineOption>
@@ -11,29 +13,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <optional>
 
 namespace {
-
-// Without a display Qt aborts with a long platform plug-in message; say
-// plainly what is missing and how to run anyway.
-bool displayAvailable(int argc, char *argv[])
-{
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-platform") == 0)
-            return true;
-    }
-    const char *platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && *platform && std::strncmp(platform, "xcb", 3) != 0
-        && std::strncmp(platform, "wayland", 7) != 0)
-        return true;
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char *value = std::getenv(name);
-        if (value && *value)
-            return true;
-    }
-    return false;
-}
 
 QStringList argumentList(int argc, char *argv[])
 {
@@ -52,10 +34,18 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral(FPDESK_APP_ID));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Exercise a fingerprint module: open it, watch live finger images, enroll, "
-                       "delete and search templates.\nThe module is reached through "
-                       "lib/libvyr_uos.so beside the program's real location."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Exercise a fingerprint module: open it, capture finger images, enroll, delete and "
+        "search templates.\nThe module is reached through lib/libvyr_uos.so beside the "
+        "program's real location.\n\n"
+        "With the simulated module in that place, the command vyrsim steers it while the "
+        "program runs (vyrsim --help), and these variables are read at start: "
+        "VYRSIM_NO_MODULE=1 (no module attached), VYRSIM_DELAY_MS=N (each image request "
+        "takes N ms), VYRSIM_AUTOPILOT=0 (nobody presses a finger), VYRSIM_FINGER=N, "
+        "VYRSIM_TEMPLATES=ID,... (templates stored at start), VYRSIM_STORE=PATH|none "
+        "(where the store is kept), VYRSIM_CONTROL=0 (no vyrsim channel). See vyrsim(1).\n\n"
+        "A close while a module call is under way waits for it to return, at most "
+        "10 s; then the program ends with exit status 3."));
     // Our own help option rather than addHelpOption(): its --help-all lists
     // Qt's options only once a QApplication exists, that is with a display.
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
@@ -76,13 +66,6 @@ int main(int argc, char *argv[])
         parser.showVersion();
     }
 
-    if (!displayAvailable(argc, argv)) {
-        std::fprintf(stderr,
-                     "fpdesk: no display (DISPLAY is not set); to run without one: "
-                     "xvfb-run -a %s\n",
-                     argv[0]);
-        return 1;
-    }
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
     // The window is laid out in device pixels, as Qt 5 draws it: fixed size,
     // fonts grown by the desktop's DPI, nothing scaled. Qt 6 scales by the
@@ -93,9 +76,20 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIntValue("QT_ENABLE_HIGHDPI_SCALING") == 0)
         keepQt5FontDpiOnX11(argc, argv);
 #endif
+    std::optional<PlatformStart> platformStart(std::in_place, argv[0], argc, argv);
     QApplication a(argc, argv);
+    platformStart.reset();
+    installQtChineseTranslation(a);
     // QApplication has taken its own options out; anything left is unknown.
-    parser.process(a);
+    if (!parser.parse(a.arguments())) {
+        const QString name = parser.unknownOptionNames().value(0);
+        if (name.isEmpty())
+            std::fprintf(stderr, "fpdesk: %s; see fpdesk --help\n", qPrintable(parser.errorText()));
+        else
+            std::fprintf(stderr, "fpdesk: unknown option '%s%s'; see fpdesk --help\n",
+                         name.size() == 1 ? "-" : "--", qPrintable(name));
+        return EXIT_FAILURE;
+    }
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "fpdesk: unexpected argument '%s'; see fpdesk --help\n",
                      qPrintable(parser.positionalArguments().constFirst()));
