@@ -14,8 +14,12 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSet>
 #include <QStandardItemModel>
+#include <QTimer>
 
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 namespace {
@@ -29,6 +33,9 @@ QString besideProgram(const char *relativePath)
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent, Qt::WindowFlags())
+    // Past the bound nothing of the program may wait for the thread that is
+    // stuck in the library, least of all the destructors.
+    , m_end([](int status) { std::_Exit(status); })
 {
     const int mleft = 270;
     const int mtop = 10;
@@ -181,10 +188,49 @@ void MainWindow::startRun()
 
 // A report that arrives once the window began to close belongs to a window
 // the operator has dismissed: it shows nothing, least of all a notice.
+//
+// A close during a run tells the run to end at its next turn and keeps the
+// window, saying so, until its thread has gone: the thread object must not
+// be destroyed while it runs, and the module stays held until then. A
+// module call that has not returned within the bound never may; the
+// program then ends without it, with its own exit status.
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     m_closing = true;
-    QMainWindow::closeEvent(event);
+    if (!m_pThread.busy()) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    if (m_finishing)
+        return;
+    m_finishing = true;
+    m_pThread.requestStop();
+    Enable_btn(false);
+    lable_status->setText("正在结束模块调用，请稍候…");
+    const auto closeOnceEnded = [this] {
+        m_pThread.waitForRun(); // the thread is on its way out
+        close();
+    };
+    connect(&m_pThread, &QThread::finished, this, closeOnceEnded, Qt::QueuedConnection);
+    if (!m_pThread.isRunning()) // ended before the connection was made
+        QTimer::singleShot(0, this, closeOnceEnded);
+    QTimer::singleShot(m_finishBoundMs, this, [this] {
+        if (!m_pThread.busy())
+            return;
+        std::fprintf(stderr,
+                     "fpdesk: the module call under way did not return within %d s; the "
+                     "program ends without it (exit status %d)\n",
+                     (m_finishBoundMs + 999) / 1000, kExitCallHung);
+        std::fflush(stderr);
+        m_end(kExitCallHung);
+    });
+}
+
+void MainWindow::setFinishBound(int ms, std::function<void(int status)> end)
+{
+    m_finishBoundMs = ms;
+    m_end = std::move(end);
 }
 
 void MainWindow::ShowMsg(QString msg)
@@ -196,6 +242,8 @@ void MainWindow::ShowMsg(QString msg)
 
 void MainWindow::Enable_btn(bool bEnabled)
 {
+    if (m_finishing)
+        bEnabled = false; // nothing more is started while the program ends
     btn_opendevice->setEnabled(bEnabled);
     btn_closedevice->setEnabled(bEnabled);
     btn_getimage->setEnabled(bEnabled);
@@ -253,29 +301,60 @@ void MainWindow::ShowFinglist(unsigned char *fplist)
     HandOver::receive(fplist, [this](const unsigned char *bits) { showList(bits); });
 }
 
+// The selected ID stays selected when it is still stored, and an ID that
+// was not there before is scrolled into view: the one just enrolled or
+// imported.
 void MainWindow::showList(const unsigned char *fplist)
 {
+    QAbstractItemModel *oldModel = listView->model();
+    QSet<int> before;
+    for (int row = 0; oldModel && row < oldModel->rowCount(); ++row)
+        before.insert(oldModel->index(row, 0).data(kTemplateIdRole).toInt());
+    const int selected = selectedId();
+
     // The view owns the model it shows; the one it showed before goes with
     // its selection model once the new one is in place.
     auto *model = new QStandardItemModel(listView);
     QString caption;
+    int selectedRow = -1;
+    int newRow = -1;
     for (int i = 0; fplist && i < kIndexBytes; ++i) {
         for (int j = 0; j < 8; ++j) {
             if ((fplist[i] & (1 << j)) == 0)
                 continue;
-            caption = QString::asprintf("指纹[%d]", i * 8 + j);
+            const int id = i * 8 + j;
+            caption = QString::asprintf("指纹[%d]", id);
             MuItemData itemData;
             itemData.singer = caption;
             auto *item = new QStandardItem;
-            item->setData(QVariant::fromValue(itemData), Qt::UserRole + 1);
+            item->setData(QVariant::fromValue(itemData), kRowRecordRole);
+            item->setData(id, kTemplateIdRole);
+            if (id == selected)
+                selectedRow = model->rowCount();
+            if (newRow < 0 && oldModel && !before.contains(id))
+                newRow = model->rowCount();
             model->appendRow(item);
         }
     }
     QItemSelectionModel *oldSelection = listView->selectionModel();
-    QAbstractItemModel *oldModel = listView->model();
     listView->setModel(model);
     delete oldSelection;
     delete oldModel;
+    if (selectedRow >= 0) {
+        listView->setCurrentIndex(model->index(selectedRow, 0));
+        listView->scrollTo(model->index(selectedRow, 0));
+    }
+    if (newRow >= 0)
+        listView->scrollTo(model->index(newRow, 0));
+}
+
+// The ID of the selected row, or -1.
+int MainWindow::selectedId() const
+{
+    const QItemSelectionModel *selection = listView->selectionModel();
+    if (!selection || !selection->isSelected(listView->currentIndex()))
+        return -1;
+    return listView->currentIndex().data(kTemplateIdRole).toInt();
 }
 
 void MainWindow::ShowAlert(QString msg)

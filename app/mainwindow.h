@@ -6,6 +6,9 @@
 #include <QImage>
 #include <QMainWindow>
 
+#include <functional>
+
+class NotepadDialog;
 class QAction;
 class QKeySequence;
 class QLabel;
@@ -28,6 +31,13 @@ public:
 
     // The worker, for tools and tests that watch its reports.
     SThread *worker() { return &m_pThread; }
+
+    // A close during a run waits for the module call under way, at most
+    // this long; then the program ends with this status, without it.
+    static constexpr int kFinishBoundMs = 10000;
+    static constexpr int kExitCallHung = 3;
+    // For tests: another bound, and what ends the program when it passes.
+    void setFinishBound(int ms, std::function<void(int status)> end);
 
 public slots:
     void btnopen();
@@ -75,7 +85,9 @@ private:
                         QString *filter);
     void saveTemplate(const ModuleReport &report);
     void openNotepad(const QByteArray &pages);
+    void writeNotepadPage(int page, const QByteArray &bytes);
     void importChecked(int templateLength);
+    int selectedId() const;
 
     SThread m_pThread;
     QPushButton *btn_opendevice = nullptr;
@@ -99,11 +111,15 @@ private:
     QAction *act_notepad = nullptr;
     bool m_commandsEnabled = true; // as the buttons: off during a run
     bool m_closing = false; // once set, reports show nothing
+    bool m_finishing = false; // closed during a run: waiting for its module call
+    int m_finishBoundMs = kFinishBoundMs;
+    std::function<void(int)> m_end;
     int m_menuRow = -1; // the ID of the row a context menu was opened on
     QImage m_frame; // the frame shown, as the module took it; null for the idle picture
     QString m_folder; // the last folder of a file dialog, for this session only
     QString m_exportPath; // where the template on its way from the module goes
     QByteArray m_importBytes; // the template file on its way to the module
+    NotepadDialog *m_notepad = nullptr; // open while the notepad is shown
 };
 
 #endif // MAINWINDOW_H

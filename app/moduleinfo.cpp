@@ -12,12 +12,16 @@ quint32 word(const QByteArray &table, int index)
     return quint32(quint8(table.at(2 * index))) << 8 | quint8(table.at(2 * index + 1));
 }
 
+// Eight bytes a line: a notice wraps a longer line where it likes.
 QString hexBytes(const QByteArray &bytes)
 {
-    QStringList texts;
-    for (const char byte : bytes)
-        texts << QStringLiteral("%1").arg(quint8(byte), 2, 16, QLatin1Char('0')).toUpper();
-    return texts.join(QLatin1Char(' '));
+    QString text;
+    for (int i = 0; i < bytes.size(); ++i) {
+        if (i > 0)
+            text += i % 8 == 0 ? QLatin1Char('\n') : QLatin1Char(' ');
+        text += QStringLiteral("%1").arg(quint8(bytes.at(i)), 2, 16, QLatin1Char('0')).toUpper();
+    }
+    return text;
 }
 
 } // namespace
@@ -38,6 +42,6 @@ QString moduleInfoText(const QByteArray &table, int templates, int templateLengt
           << QString("数据包大小: %1").arg(packet)
           << QString("波特率: %1").arg(9600u * word(table, 7))
           << QString("模板长度: %1 字节").arg(templateLength)
-          << QString("参数表: %1").arg(hexBytes(table));
+          << QString("参数表:\n%1").arg(hexBytes(table));
     return lines.join(QLatin1Char('\n'));
 }

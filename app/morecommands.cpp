@@ -10,19 +10,20 @@
 #include "moduleinfo.h"
 #include "mulistitemdata.h"
 #include "notepaddialog.h"
+#include "regularfile.h"
 
 #include <QAction>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
-#include <QRegularExpression>
-#include <QSaveFile>
 
+#include <optional>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -32,15 +33,24 @@ const QString kTemplateFilters = QStringLiteral("模板文件 (*.dat);;所有文
 // No module's template comes near this; a larger file is refused unread.
 constexpr qint64 kTemplateFileLimit = 64 * 1024;
 
-// The ID in a row's caption, "指纹[%d]", or -1.
+// The ID a row stands for, or -1.
 int idOfRow(const QModelIndex &index)
 {
-    static const QRegularExpression number(QStringLiteral("\\[(\\d+)\\]"));
-    const QRegularExpressionMatch match
-        = number.match(index.data(Qt::UserRole + 1).value<MuItemData>().singer);
-    bool ok = false;
-    const int id = match.captured(1).toInt(&ok);
-    return match.hasMatch() && ok ? id : -1;
+    const QVariant id = index.data(kTemplateIdRole);
+    return id.isValid() ? id.toInt() : -1;
+}
+
+// The file a frame is written to and its format. A suffix of a format Qt
+// writes decides the format ("x.jpg" is a JPEG); otherwise the chosen
+// filter's suffix is added ("frame" and "frame.v2" become PNG files
+// "frame.png" and "frame.v2.png").
+std::pair<QString, QByteArray> imageTarget(const QString &typed, const QString &filter)
+{
+    const QByteArray suffix = QFileInfo(typed).suffix().toLower().toLatin1();
+    if (!suffix.isEmpty() && QImageWriter::supportedImageFormats().contains(suffix))
+        return {typed, suffix};
+    const QByteArray chosen = filter.contains("bmp") ? "bmp" : "png";
+    return {typed + "." + QString::fromLatin1(chosen), chosen};
 }
 
 } // namespace
@@ -115,20 +125,17 @@ void MainWindow::updateCommands()
 // The row a menu was opened on, or else the selected row; -1 for none.
 int MainWindow::targetId() const
 {
-    if (m_menuRow >= 0)
-        return m_menuRow;
-    const QItemSelectionModel *selection = listView->selectionModel();
-    if (!selection || !selection->isSelected(listView->currentIndex()))
-        return -1;
-    return idOfRow(listView->currentIndex());
+    return m_menuRow >= 0 ? m_menuRow : selectedId();
 }
 
 QString MainWindow::askSavePath(const QString &title, const QString &name, const QString &filters,
                                 QString *filter)
 {
     const QDir folder(m_folder.isEmpty() ? QDir::homePath() : m_folder);
-    const QString path
-        = QFileDialog::getSaveFileName(this, title, folder.filePath(name), filters, filter);
+    // The question before replacing a file is asked of the file really
+    // written, once its suffix is known.
+    const QString path = QFileDialog::getSaveFileName(this, title, folder.filePath(name), filters,
+                                                      filter, QFileDialog::DontConfirmOverwrite);
     if (!path.isEmpty())
         m_folder = QFileInfo(path).absolutePath();
     return path;
@@ -139,19 +146,27 @@ void MainWindow::saveImage()
     if (m_pThread.busy() || m_frame.isNull())
         return;
     const QImage frame = m_frame; // the frame shown when the operator asked
-    QString filter;
-    QString path = askSavePath("保存图像", "指纹.png", kImageFilters, &filter);
-    if (path.isEmpty())
-        return;
-    QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix != "png" && suffix != "bmp") {
-        suffix = filter.contains("bmp") ? "bmp" : "png";
-        path += "." + suffix;
+    QString name = "指纹.png";
+    QString path;
+    QByteArray format;
+    for (;;) {
+        QString filter;
+        const QString typed = askSavePath("保存图像", name, kImageFilters, &filter);
+        if (typed.isEmpty())
+            return;
+        std::tie(path, format) = imageTarget(typed, filter);
+        if (!QFileInfo(path).isFile()
+            || askYesNo(this, QString("%1 已存在，要替换它吗？").arg(QFileInfo(path).fileName())))
+            break;
+        name = QFileInfo(path).fileName(); // declined: the dialog again
     }
-    // PNG keeps the grey levels as grey; BMP takes them with a grey palette.
-    const bool saved = suffix == "png"
-        ? frame.convertToFormat(QImage::Format_Grayscale8).save(path, "PNG")
-        : frame.save(path, "BMP");
+    // PNG and the other grey formats keep the grey levels as grey; BMP takes
+    // them with a grey palette.
+    const QImage image = format == "bmp" ? frame : frame.convertToFormat(QImage::Format_Grayscale8);
+    const bool saved = writeRegularFile(path, [&](QIODevice &file) {
+        QImageWriter writer(&file, format);
+        return writer.write(image);
+    });
     ShowMsg(saved ? "保存图像成功" : "保存图像失败");
 }
 
@@ -203,17 +218,12 @@ void MainWindow::importTemplate()
     if (path.isEmpty())
         return;
     m_folder = QFileInfo(path).absolutePath();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const std::optional<QByteArray> bytes = readRegularFile(path, kTemplateFileLimit);
+    if (!bytes) {
         ShowMsg("模板文件无效");
         return;
     }
-    m_importBytes = file.read(kTemplateFileLimit + 1);
-    if (m_importBytes.size() != file.size() || file.size() > kTemplateFileLimit) {
-        m_importBytes.clear();
-        ShowMsg("模板文件无效");
-        return;
-    }
+    m_importBytes = *bytes;
     m_pThread.fimportcheck();
     startRun();
 }
@@ -228,7 +238,7 @@ void MainWindow::importChecked(int templateLength)
     // The checking run has sent its last report; its thread may still be ending.
     m_pThread.waitForRun();
     int id = 0;
-    if (!askTemplateId("请输入注册ID(0-999)", &id) || m_closing || m_pThread.busy())
+    if (!askTemplateId("请输入导入ID(0-999)", &id) || m_closing || m_pThread.busy())
         return;
     m_pThread.fimportchar(id, bytes);
     startRun();
@@ -276,6 +286,10 @@ void MainWindow::ShowReport(ModuleReport report)
     case OpReadNotepad:
         openNotepad(report.bytes);
         break;
+    case OpWriteNotepad:
+        if (m_notepad)
+            m_notepad->pageWritten(report.id, report.bytes);
+        break;
     case OpImportCheck:
         importChecked(report.templateLength);
         break;
@@ -287,19 +301,30 @@ void MainWindow::ShowReport(ModuleReport report)
 // All of the bytes or none: a failed write leaves an earlier file as it was.
 void MainWindow::saveTemplate(const ModuleReport &report)
 {
-    QSaveFile file(m_exportPath);
-    const bool saved = file.open(QIODevice::WriteOnly)
-        && file.write(report.bytes) == report.bytes.size() && file.commit();
+    const bool saved = writeRegularFile(m_exportPath, [&](QIODevice &file) {
+        return file.write(report.bytes) == report.bytes.size();
+    });
     ShowMsg(saved ? "导出模板成功" : "导出模板失败");
 }
 
+// The dialog stays open across writes: each page written is shown in it as
+// the module took it.
 void MainWindow::openNotepad(const QByteArray &pages)
 {
     NotepadDialog dialog(pages, this);
-    if (dialog.exec() != QDialog::Accepted || m_closing)
+    connect(&dialog, &NotepadDialog::writeRequested, this, &MainWindow::writeNotepadPage);
+    m_notepad = &dialog;
+    dialog.exec();
+    m_notepad = nullptr;
+}
+
+void MainWindow::writeNotepadPage(int page, const QByteArray &bytes)
+{
+    // A write still under way is not overtaken; the reading run, or the last
+    // write, has sent its last report, but its thread may still be ending.
+    if (m_closing || !m_commandsEnabled)
         return;
-    // The reading run has sent its last report; its thread may still be ending.
     m_pThread.waitForRun();
-    m_pThread.fwriteinfo(dialog.page(), dialog.pageBytes());
+    m_pThread.fwriteinfo(page, bytes);
     startRun();
 }

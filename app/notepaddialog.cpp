@@ -7,9 +7,9 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStringList>
 #include <QVBoxLayout>
@@ -22,39 +22,46 @@ NotepadDialog::NotepadDialog(const QByteArray &pages, QWidget *parent)
 {
     setWindowTitle("记事本");
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-
-    auto *view = new QPlainTextEdit(this);
-    view->setReadOnly(true);
-    view->setFont(fixed);
-    view->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QStringList lines;
-    for (int page = 0; page < kNotepadPages; ++page)
-        lines << pageLine(page, m_pages.mid(page * kNotepadPageBytes, kNotepadPageBytes));
-    view->setPlainText(lines.join(QLatin1Char('\n')));
     const QFontMetrics metrics(fixed);
-    view->setMinimumSize(metrics.horizontalAdvance(lines.first().section('\n', 0, 0)) + 40,
-                         metrics.lineSpacing() * (2 * kNotepadPages + 2) + 16);
+    const int textMargin = 2 * 8 + metrics.horizontalAdvance(QLatin1Char(' '));
 
+    // Half the pages at a time, so that the dialog fits an 800 x 600 screen.
+    m_view = new QPlainTextEdit(this);
+    m_view->setObjectName("pages");
+    m_view->setReadOnly(true);
+    m_view->setFont(fixed);
+    m_view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    showPages();
+    const QString widest = pageLine(0, QByteArray(kNotepadPageBytes, 'x')).section('\n', 0, 0);
+    m_view->setMinimumSize(metrics.horizontalAdvance(widest) + textMargin + 20,
+                           metrics.lineSpacing() * kNotepadPages + textMargin);
+
+    // The page to write, laid out as the view lays it: two rows of 16 bytes.
     m_page = new QSpinBox(this);
     m_page->setRange(0, kNotepadPages - 1);
-    m_bytes = new QLineEdit(this);
+    m_bytes = new QPlainTextEdit(this);
+    m_bytes->setObjectName("pageBytes");
     m_bytes->setFont(fixed);
+    m_bytes->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_bytes->setTabChangesFocus(true);
+    m_bytes->setFixedSize(metrics.horizontalAdvance(QString(47, QLatin1Char('0'))) + textMargin,
+                          metrics.lineSpacing() * 2 + textMargin);
     m_write = new QPushButton("写入…", this);
     connect(m_page, QOverload<int>::of(&QSpinBox::valueChanged), this, &NotepadDialog::showPage);
-    connect(m_bytes, &QLineEdit::textChanged, this,
-            [this](const QString &text) { m_write->setEnabled(!parseHex(text).isNull()); });
+    connect(m_bytes, &QPlainTextEdit::textChanged, this,
+            [this] { m_write->setEnabled(!parseHex(m_bytes->toPlainText()).isNull()); });
     connect(m_write, &QPushButton::clicked, this, &NotepadDialog::confirmWrite);
 
     auto *row = new QHBoxLayout;
     row->addWidget(new QLabel("页", this));
     row->addWidget(m_page);
-    row->addWidget(m_bytes, 1);
+    row->addWidget(m_bytes);
     row->addWidget(m_write);
-    m_bytes->setMinimumWidth(metrics.horizontalAdvance(QString(47, QLatin1Char('0'))));
+    row->addStretch(1);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(view);
+    layout->addWidget(m_view);
     layout->addLayout(row);
     layout->addWidget(buttons);
     showPage(0);
@@ -67,10 +74,31 @@ int NotepadDialog::page() const
 
 QByteArray NotepadDialog::pageBytes() const
 {
-    return parseHex(m_bytes->text());
+    return parseHex(m_bytes->toPlainText());
 }
 
-// Two lines of 16 bytes, so that the dialog fits a small screen.
+void NotepadDialog::pageWritten(int page, const QByteArray &bytes)
+{
+    if (page < 0 || page >= kNotepadPages)
+        return;
+    m_pages.replace(page * kNotepadPageBytes, kNotepadPageBytes,
+                    bytes.leftJustified(kNotepadPageBytes, '\0', true));
+    showPages();
+    if (page == m_page->value())
+        showPage(page);
+}
+
+void NotepadDialog::showPages()
+{
+    QStringList lines;
+    for (int page = 0; page < kNotepadPages; ++page)
+        lines << pageLine(page, m_pages.mid(page * kNotepadPageBytes, kNotepadPageBytes));
+    m_view->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+// Two lines of 16 bytes, so that the dialog fits a small screen. The page
+// is counted in decimal and the offset in hex, and each says which it is:
+// "10页 00h" and "00页 10h" are not mistaken for each other.
 QString NotepadDialog::pageLine(int page, const QByteArray &bytes)
 {
     QStringList lines;
@@ -79,7 +107,7 @@ QString NotepadDialog::pageLine(int page, const QByteArray &bytes)
         QString printable;
         for (const char byte : half)
             printable += byte >= 0x20 && byte < 0x7f ? QLatin1Char(byte) : QLatin1Char('.');
-        lines << QStringLiteral("%1:%2  %3  |%4|")
+        lines << QStringLiteral("%1页 %2h  %3  |%4|")
                      .arg(page, 2, 10, QLatin1Char('0'))
                      .arg(offset, 2, 16, QLatin1Char('0'))
                      .arg(QString::fromLatin1(half.toHex(' ')))
@@ -91,7 +119,7 @@ QString NotepadDialog::pageLine(int page, const QByteArray &bytes)
 QByteArray NotepadDialog::parseHex(const QString &text)
 {
     QString digits = text;
-    digits.remove(QLatin1Char(' '));
+    digits.remove(QRegularExpression(QStringLiteral("\\s")));
     if (digits.size() % 2 != 0 || digits.size() > 2 * kNotepadPageBytes)
         return QByteArray();
     for (const QChar c : digits) {
@@ -103,12 +131,14 @@ QByteArray NotepadDialog::parseHex(const QString &text)
 
 void NotepadDialog::showPage(int page)
 {
-    m_bytes->setText(
-        QString::fromLatin1(m_pages.mid(page * kNotepadPageBytes, kNotepadPageBytes).toHex(' ')));
+    const QByteArray bytes = m_pages.mid(page * kNotepadPageBytes, kNotepadPageBytes);
+    m_bytes->setPlainText(QString::fromLatin1(bytes.left(16).toHex(' ')) + QLatin1Char('\n')
+                          + QString::fromLatin1(bytes.mid(16).toHex(' ')));
 }
 
 void NotepadDialog::confirmWrite()
 {
-    if (askYesNo(this, QString("确定写入记事本第%1页？").arg(page())))
-        accept();
+    const QByteArray bytes = pageBytes();
+    if (!bytes.isNull() && askYesNo(this, QString("确定写入记事本第%1页？").arg(page())))
+        emit writeRequested(page(), bytes);
 }

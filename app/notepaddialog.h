@@ -4,13 +4,14 @@
 #include <QByteArray>
 #include <QDialog>
 
-class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
 
 // The module's notepad: its 16 pages of 32 bytes in hex with a printable
-// column, and one page to write back. The dialog only chooses; the window
-// has the worker write the page once the operator has confirmed.
+// column, and one page to write back. The dialog only chooses: once the
+// operator has confirmed, it asks for the write and stays open, and the
+// window has the worker write the page and shows it here when written.
 class NotepadDialog : public QDialog
 {
     Q_OBJECT
@@ -21,19 +22,27 @@ public:
     int page() const;
     // The page to write: the bytes typed, zero-padded to a page.
     QByteArray pageBytes() const;
+    // The module took the page: the view shows it from now on.
+    void pageWritten(int page, const QByteArray &bytes);
 
-    // A line of the view: page number, hex bytes, printable characters.
+    // The lines of the view for one page: page number (decimal), offset
+    // within the page (hex), hex bytes, printable characters.
     static QString pageLine(int page, const QByteArray &bytes);
-    // Hex digits with optional spaces to bytes; null when not a page's worth.
+    // Hex digits with optional blanks to bytes; null when not a page's worth.
     static QByteArray parseHex(const QString &text);
 
+signals:
+    void writeRequested(int page, const QByteArray &bytes);
+
 private:
+    void showPages();
     void showPage(int page);
     void confirmWrite();
 
     QByteArray m_pages;
+    QPlainTextEdit *m_view = nullptr;
     QSpinBox *m_page = nullptr;
-    QLineEdit *m_bytes = nullptr;
+    QPlainTextEdit *m_bytes = nullptr;
     QPushButton *m_write = nullptr;
 };
 

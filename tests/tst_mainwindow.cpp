@@ -10,15 +10,18 @@
 #include "mainwindow.h"
 #include "modalpilot.h"
 #include "mulistitemdata.h"
+#include "qttranslation.h"
 #include "simcontrol.h"
 #include "watchdog.h"
 #include "windowparts.h"
 #include "workerharness.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QImageReader>
-#include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -27,6 +30,8 @@
 #include <QtTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -67,7 +72,7 @@ QStringList captions(MainWindow &window)
     QStringList texts;
     const QAbstractItemModel *model = listOf(window)->model();
     for (int row = 0; model && row < model->rowCount(); ++row)
-        texts << model->index(row, 0).data(Qt::UserRole + 1).value<MuItemData>().singer;
+        texts << model->index(row, 0).data(kRowRecordRole).value<MuItemData>().singer;
     return texts;
 }
 
@@ -150,12 +155,16 @@ private slots:
     void imageView();
     void rowsFromBitmap_data();
     void rowsFromBitmap();
+    void newIdScrolledIntoView();
+    void qtTextsInChinese();
 
     void framesShownWholeAndInOrder();
     void bitmapReadBeforeItsSlotIsReused();
     void commandsRefusedDuringRun();
     void closingWindowDuringRun();
     void closingWindowDuringOpen();
+    void closeWaitsAtMostTheBound_data();
+    void closeWaitsAtMostTheBound();
     void closeWhileWindowIsBehind();
 
 private:
@@ -393,6 +402,9 @@ void tst_MainWindow::moreCommands_data()
     // Refused before the ID prompt: no device call at all.
     QTest::newRow("Ctrl+O, wrong size") << "Ctrl+O" << false << "^模板文件无效$"
                                         << "" << QStringList {"VYRGetCharLen(ptr) = 0"};
+    // Refused at once, unread: opening a FIFO nobody writes to would hold the window.
+    QTest::newRow("Ctrl+O, a FIFO") << "Ctrl+O" << false << "^模板文件无效$"
+                                    << "" << QStringList();
     QTest::newRow("empty the store, confirmed")
         << "清空指纹库" << true << "^清空成功$"
         << "提示|确定清空指纹库？" << (QStringList("VYREmpty(h, -1) = 0") + indexCalls());
@@ -402,7 +414,7 @@ void tst_MainWindow::moreCommands_data()
         << "Ctrl+I" << false << "^$"
         << "提示|已存模板: 2/1000\n安全等级: 3\n设备地址: 0xFFFFFFFF\n数据包大小: 128 字节\n"
            "波特率: 57600\n模板长度: 512 字节\n"
-           "参数表: 00 00 00 09 03 E8 00 03 FF FF FF FF 00 02 00 06"
+           "参数表:\n00 00 00 09 03 E8 00 03\nFF FF FF FF 00 02 00 06"
         << QStringList {"VYRReadParTable(h, -1, ptr) = 0", "VYRTemplateNum(h, -1, ptr) = 0",
                         "VYRGetCharLen(ptr) = 0"};
     QStringList notepad;
@@ -435,21 +447,30 @@ void tst_MainWindow::moreCommands()
     const QTemporaryDir folder;
     const QString file = folder.filePath("template.dat");
     const bool import = trigger == "Ctrl+O";
-    QVERIFY(!import
-            || writeFile(file,
-                         QTest::currentDataTag() == QByteArray("Ctrl+O, import")
-                             ? module.exported(3)
-                             : QByteArray(100, 'x')));
+    const QByteArray tag = QTest::currentDataTag();
+    if (tag.endsWith("FIFO"))
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    else if (import)
+        QVERIFY(
+            writeFile(file, tag == "Ctrl+O, import" ? module.exported(3) : QByteArray(100, 'x')));
     if (import || trigger == "Ctrl+E")
         m_pilot->files << file;
     m_pilot->answers << "7";
     m_pilot->confirmations << confirm;
+    // The notepad: page 2 written, and the dialog closed once it shows the
+    // page as the module took it.
     m_pilot->other = [](QWidget *dialog) {
         auto *page = dialog->findChild<QSpinBox *>();
-        if (!page || page->value() == 2)
+        auto *pages = dialog->findChild<QPlainTextEdit *>("pages");
+        if (!page || !pages)
             return;
+        if (page->value() == 2) {
+            if (pages->toPlainText().contains("02页 00h  41 42 43 00"))
+                static_cast<QDialog *>(dialog)->reject();
+            return;
+        }
         page->setValue(2);
-        dialog->findChild<QLineEdit *>()->setText("41 42 43");
+        dialog->findChild<QPlainTextEdit *>("pageBytes")->setPlainText("41 42 43");
         for (QPushButton *b : dialog->findChildren<QPushButton *>()) {
             if (b->text() == "写入…") // queued: its question needs the pilot back
                 QMetaObject::invokeMethod(b, "click", Qt::QueuedConnection);
@@ -469,6 +490,8 @@ void tst_MainWindow::moreCommands()
     QVERIFY2(QRegularExpression(status).match(statusLine(window)->text()).hasMatch(),
              qPrintable(statusLine(window)->text()));
     QCOMPARE(m_pilot->alerts.value(m_pilot->alerts.size() - 1), alert);
+    // A question that cannot be undone is answered No by a stray Enter.
+    QCOMPARE(m_pilot->defaults, alert.contains("确定") ? QStringList("No") : QStringList());
     QCOMPARE(moduleCalls(), calls);
     for (QAction *command : window.actions())
         QVERIFY(command->isEnabled() || command->text() == "保存图像…");
@@ -476,7 +499,7 @@ void tst_MainWindow::moreCommands()
         QCOMPARE(readFile(file), module.exported(3));
     if (import) {
         QCOMPARE(m_pilot->prompts,
-                 calls.size() > 1 ? QStringList("提示|请输入注册ID(0-999)") : QStringList());
+                 calls.size() > 1 ? QStringList("提示|请输入导入ID(0-999)") : QStringList());
         QCOMPARE(captions(window).contains("指纹[7]"), calls.size() > 1);
     }
 }
@@ -484,24 +507,42 @@ void tst_MainWindow::moreCommands()
 void tst_MainWindow::saveImage_data()
 {
     QTest::addColumn<QString>("name"); // as typed in the file dialog
-    QTest::addColumn<QString>("saved"); // the file written
-    QTest::addColumn<QByteArray>("format");
-    QTest::newRow("PNG") << "frame.png"
-                         << "frame.png" << QByteArray("png");
-    QTest::newRow("BMP") << "frame.bmp"
-                         << "frame.bmp" << QByteArray("bmp");
-    QTest::newRow("no suffix: PNG") << "frame"
-                                    << "frame.png" << QByteArray("png");
+    QTest::addColumn<QString>("existing"); // at `target` before: "", "file" or "fifo"
+    QTest::addColumn<bool>("replace"); // the answer to the question before replacing
+    QTest::addColumn<QString>("target"); // the file the frame goes to
+    QTest::addColumn<QByteArray>("format"); // as read back; empty when nothing is written
+    QTest::addColumn<QString>("status");
+
+    const auto row = [](const char *tag, const QString &name, const QString &existing, bool replace,
+                        const QString &target, const QByteArray &format) {
+        QTest::newRow(tag) << name << existing << replace << target << format
+                           << (format.isEmpty() ? QString() : QString("保存图像成功"));
+    };
+    row("PNG", "frame.png", "", false, "frame.png", "png");
+    row("BMP", "frame.bmp", "", false, "frame.bmp", "bmp");
+    row("no suffix: PNG", "frame", "", false, "frame.png", "png");
+    row("a suffix Qt writes: JPEG", "x.jpg", "", false, "x.jpg", "jpeg");
+    row("another suffix: PNG added", "frame.v2", "", false, "frame.v2.png", "png");
+    // The question is asked of the file really written, suffix and all.
+    row("over a file, replaced", "frame", "file", true, "frame.png", "png");
+    row("over a file, declined", "frame", "file", false, "frame.png", "");
+    QTest::newRow("a FIFO") << "frame.png"
+                            << "fifo" << false << "frame.png" << QByteArray() << "保存图像失败";
 }
 
 // The file holds the frame as the module took it, pixel for pixel, with no
-// device call; with the idle picture shown there is nothing to save; the
-// next dialog opens where the last one was left.
+// device call, written whole or not at all, never over a file the operator
+// did not agree to replace, and never into anything but a regular file;
+// with the idle picture shown there is nothing to save; the next dialog
+// opens where the last one was left.
 void tst_MainWindow::saveImage()
 {
     QFETCH(QString, name);
-    QFETCH(QString, saved);
+    QFETCH(QString, existing);
+    QFETCH(bool, replace);
+    QFETCH(QString, target);
     QFETCH(QByteArray, format);
+    QFETCH(QString, status);
     MainWindow &window = *m_window;
     QAction *command = action(window, "保存图像…");
     QVERIFY(!command->isEnabled());
@@ -514,19 +555,37 @@ void tst_MainWindow::saveImage()
     window.Showfinger(frame.data(), 256, 288);
     QVERIFY(command->isEnabled());
     const QTemporaryDir folder;
-    m_pilot->files << folder.filePath(name) << QString();
+    const QString path = folder.filePath(target);
+    if (existing == "file")
+        QVERIFY(writeFile(path, "old"));
+    else if (existing == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    m_pilot->files << folder.filePath(name) << QString(); // a dialog again is cancelled
+    m_pilot->confirmations << replace;
     command->trigger();
-    QCOMPARE(statusLine(window)->text(), QString("保存图像成功"));
-    QImageReader reader(folder.filePath(saved));
+    QCOMPARE(statusLine(window)->text(), status);
+    QCOMPARE(m_pilot->alerts,
+             existing == "file" ? QStringList("提示|" + target + " 已存在，要替换它吗？")
+                                : QStringList());
+    QCOMPARE(m_pilot->defaults, existing == "file" ? QStringList("No") : QStringList());
+    QCOMPARE(SimControl::instance().calls(), QStringList());
+    if (existing == "fifo")
+        QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
+    if (format.isEmpty()) {
+        if (existing == "file")
+            QCOMPARE(readFile(path), QByteArray("old"));
+        return;
+    }
+    QImageReader reader(path);
     QCOMPARE(reader.format(), format);
     const QImage image = reader.read();
     QCOMPARE(image.size(), QSize(256, 288));
-    for (int y = 0; y < 288; ++y)
+    for (int y = 0; format != "jpeg" && y < 288; ++y)
         for (int x = 0; x < 256; ++x)
             if (image.pixel(x, y)
                 != qRgb(frame[y * 256 + x], frame[y * 256 + x], frame[y * 256 + x]))
                 QFAIL(qPrintable(QStringLiteral("pixel %1, %2").arg(x).arg(y)));
-    QCOMPARE(SimControl::instance().calls(), QStringList());
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList(target)); // no temporary left
 
     command->trigger(); // cancelled
     QCOMPARE(m_pilot->fileDialogs.last(), "保存图像|" + QDir(folder.path()).canonicalPath());
@@ -585,8 +644,9 @@ void tst_MainWindow::rowsFromBitmap_data()
     QTest::newRow("all set") << Bitmap(512, 0xff) << range(0, 4095);
 }
 
-// Shown over an earlier list with a row selected: the new rows only,
-// unselected, and the earlier model and selection model released.
+// Shown over an earlier list with ID 1 selected: the new rows only, ID 1
+// still selected where it is still stored, and the earlier model and
+// selection model released.
 void tst_MainWindow::rowsFromBitmap()
 {
     QFETCH(Bitmap, bits);
@@ -594,22 +654,41 @@ void tst_MainWindow::rowsFromBitmap()
     QListView *view = listOf(*m_window);
     Bitmap earlier = bitmap({{0, 0x03}});
     m_window->ShowFinglist(earlier.data());
-    view->selectionModel()->select(view->model()->index(1, 0), QItemSelectionModel::Select);
+    view->setCurrentIndex(view->model()->index(1, 0));
     const QPointer<QAbstractItemModel> earlierModel = view->model();
     const QPointer<QItemSelectionModel> earlierSelection = view->selectionModel();
     const int objects = view->findChildren<QObject *>().size();
     m_window->ShowFinglist(bits.data());
     QCOMPARE(captions(*m_window), rows);
-    QVERIFY(!view->selectionModel()->hasSelection());
+    QStringList selected;
+    for (const QModelIndex &index : view->selectionModel()->selectedIndexes())
+        selected << index.data(kRowRecordRole).value<MuItemData>().singer;
+    QCOMPARE(selected, rows.contains("指纹[1]") ? QStringList("指纹[1]") : QStringList());
     QVERIFY(earlierModel.isNull() && earlierSelection.isNull());
     QCOMPARE(view->findChildren<QObject *>().size(), objects);
     if (rows.isEmpty())
         return;
-    // The caption is all a row carries.
-    const QModelIndex first = view->model()->index(0, 0);
-    QVERIFY(first.data(Qt::DisplayRole).isNull() && first.data(Qt::DecorationRole).isNull());
-    const MuItemData record = first.data(Qt::UserRole + 1).value<MuItemData>();
+    // The caption is all a row shows; its ID is kept as data beside it.
+    const QModelIndex last = view->model()->index(rows.size() - 1, 0);
+    QVERIFY(last.data(Qt::DisplayRole).isNull() && last.data(Qt::DecorationRole).isNull());
+    const MuItemData record = last.data(kRowRecordRole).value<MuItemData>();
     QVERIFY(record.iconPath.isEmpty() && record.songsNb.isEmpty());
+    QCOMPARE(QStringLiteral("指纹[%1]").arg(last.data(kTemplateIdRole).toInt()), rows.last());
+}
+
+// An ID stored since the last read is scrolled into view, below the three
+// rows the list shows; the selected ID stays selected.
+void tst_MainWindow::newIdScrolledIntoView()
+{
+    QListView *view = listOf(*m_window);
+    Bitmap bits = bitmap({{0, 0x3f}});
+    m_window->ShowFinglist(bits.data());
+    view->setCurrentIndex(view->model()->index(2, 0));
+    bits[1] = 0x02; // ID 9
+    m_window->ShowFinglist(bits.data());
+    QCOMPARE(captions(*m_window).last(), QString("指纹[9]"));
+    QVERIFY(view->viewport()->rect().contains(view->visualRect(view->model()->index(6, 0))));
+    QCOMPARE(view->selectionModel()->selectedIndexes(), {view->model()->index(2, 0)});
 }
 
 // The worker's buffer is scribbled over right after each frame report, and
@@ -752,6 +831,55 @@ void tst_MainWindow::closingWindowDuringRun()
     }
     QCOMPARE(SimControl::instance().calls().filter("VYRGetImage").size(), 1);
     QCOMPARE(HandOver::instance().inFlight(), 0);
+}
+
+void tst_MainWindow::closeWaitsAtMostTheBound_data()
+{
+    QTest::addColumn<int>("boundMs");
+    QTest::addColumn<bool>("outlasts"); // the call under way returns only after the bound
+    QTest::newRow("the call returns in time") << int(MainWindow::kFinishBoundMs) << false;
+    QTest::newRow("the call outlasts the bound") << 100 << true;
+}
+
+// Closed while an image request is held: the window stays and says why,
+// the run is told to end at its next turn, and the program ends either once
+// the run has returned, the window closing as usual, or when the bound
+// passes, with its own status, whatever the call under way does.
+void tst_MainWindow::closeWaitsAtMostTheBound()
+{
+    QFETCH(int, boundMs);
+    QFETCH(bool, outlasts);
+    int ended = -1;
+    m_window->setFinishBound(boundMs, [&](int status) { ended = status; });
+    QVERIFY(holdRunAtFirstImage());
+    SimControl::instance().clearCalls();
+    m_pilot->alerts.clear();
+    m_window->close();
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(statusLine(*m_window)->text(), QString("正在结束模块调用，请稍候…"));
+    QCOMPARE(m_option.load(), int(OpIdle));
+    if (outlasts) {
+        QTRY_COMPARE_WITH_TIMEOUT(ended, int(MainWindow::kExitCallHung), kWaitMs);
+        QVERIFY(m_window->isVisible());
+    }
+    SimControl::instance().gate("VYRGetImage", false);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->isVisible(), kWaitMs);
+    QCOMPARE(ended, outlasts ? int(MainWindow::kExitCallHung) : -1);
+    QCOMPARE(SimControl::instance().calls().filter("VYRGetImage").size(), 1);
+    // Nothing more was started, nor any notice shown, once the window was closed.
+    QVERIFY(!button(*m_window, "打开设备")->isEnabled() && m_pilot->alerts.isEmpty());
+}
+
+// Qt's own buttons speak the window's language.
+void tst_MainWindow::qtTextsInChinese()
+{
+    QVERIFY(installQtChineseTranslation(*QCoreApplication::instance()));
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    QVERIFY2(box.button(QMessageBox::No)->text().startsWith("否"),
+             qPrintable(box.button(QMessageBox::No)->text()));
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text().left(2), QString("取消"));
 }
 
 // A window closed while the device opens shows none of the open's reports:

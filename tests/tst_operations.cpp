@@ -92,7 +92,8 @@ const QByteArray kNotepadPage = QByteArray("fpdesk notepad").leftJustified(32, '
 
 // A reading command reports only when it read everything: the uploaded
 // template as the store holds it, the stand-in's parameter table, all 16
-// notepad pages. A page written reads back as written.
+// notepad pages; a page written reports itself as written. A page written
+// reads back as written.
 void checkReport(WorkerHarness &harness, int operation, bool reported)
 {
     QCOMPARE(harness.reports.size(), reported ? 1 : 0);
@@ -112,6 +113,9 @@ void checkReport(WorkerHarness &harness, int operation, bool reported)
         QCOMPARE(report.templateLength, 512);
     } else if (operation == OpReadNotepad) {
         QCOMPARE(report.bytes, QByteArray(512, '\0'));
+    } else if (operation == OpWriteNotepad) {
+        QCOMPARE(report.id, 4);
+        QCOMPARE(report.bytes, kNotepadPage);
     }
 }
 
@@ -296,7 +300,9 @@ void tst_Operations::operation()
     QCOMPARE(harness.events.first() + harness.events.last(), QString("enable:0enable:1"));
     if (operation == OpCapture || operation == OpSearch || operation == OpMatch)
         QCOMPARE(harness.frames.size(), messages.filter("等待").size());
-    checkReport(harness, operation, messages.isEmpty());
+    checkReport(harness, operation,
+                operation == OpWriteNotepad ? messages.contains("写入记事本成功")
+                                            : messages.isEmpty());
 
     const QStringList calls = harness.calls();
     const QStringList allowed = allowedCalls(operation, id);

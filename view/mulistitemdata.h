@@ -3,6 +3,7 @@
 
 #include <QMetaType>
 #include <QString>
+#include <Qt>
 
 // One row of the template list. The delegate draws `singer` as the caption;
 // the other two fields are kept for the row's shape and stay empty. The
@@ -16,5 +17,10 @@ struct MuItemData
 };
 
 Q_DECLARE_METATYPE(MuItemData)
+
+// The roles of a row: the record, and the template ID the row stands for,
+// an int, so that nothing reads the ID back out of the caption.
+constexpr int kRowRecordRole = Qt::UserRole + 1;
+constexpr int kTemplateIdRole = Qt::UserRole + 2;
 
 #endif // MULISTITEMDATA_H

@@ -395,9 +395,14 @@ bool SThread::busy() const
     return runUnderWay.load(std::memory_order_acquire) || isRunning();
 }
 
-void SThread::stop()
+void SThread::requestStop()
 {
     m_option = OpIdle;
+}
+
+void SThread::stop()
+{
+    requestStop();
     waitForRun();
 }
 

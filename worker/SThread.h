@@ -62,6 +62,8 @@ public:
     bool busy() const;
     // Waits until the run under way has returned and its thread is gone.
     void waitForRun();
+    // Ends a run under way at its next turn, without waiting for it.
+    void requestStop();
     // Ends a run under way at its next turn and waits for it.
     void stop();
 

@@ -160,4 +160,11 @@ void SThread::runfwriteinfo()
                 std::size_t(std::min<qsizetype>(m_payload.size(), kNotepadPageBytes)));
     const int ret = VYR(VYRWriteInfo, hHandle[0], DEV_ADDR, m_page, data);
     emit SShowMsg(ret == 0 ? "写入记事本成功" : "写入记事本失败");
+    if (ret != 0)
+        return;
+    ModuleReport report; // the page as written, for the notepad still open
+    report.operation = OpWriteNotepad;
+    report.id = m_page;
+    report.bytes = bytesOf(data, kNotepadPageBytes);
+    emit SShowReport(report);
 }

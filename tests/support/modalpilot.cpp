@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 ModalPilot::ModalPilot(QObject *parent)
     : QObject(parent)
@@ -19,6 +20,9 @@ void ModalPilot::look()
     if (auto *box = qobject_cast<QMessageBox *>(modal)) {
         alerts << box->windowTitle() + QLatin1Char('|') + box->text();
         if (box->button(QMessageBox::Yes)) {
+            const QAbstractButton *no = box->button(QMessageBox::No);
+            const QAbstractButton *chosen = box->defaultButton();
+            defaults << (chosen == no ? "No" : "Yes");
             const bool yes = !confirmations.isEmpty() && confirmations.dequeue();
             box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
         } else {

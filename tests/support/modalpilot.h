@@ -21,6 +21,7 @@ public:
     explicit ModalPilot(QObject *parent = nullptr);
 
     QStringList alerts; // "title|text" of every message box
+    QStringList defaults; // the default button of every question: "Yes" or "No"
     QStringList prompts; // "title|label" of every input dialog
     QQueue<QString> answers;
     QQueue<bool> confirmations;
