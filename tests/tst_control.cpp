@@ -306,6 +306,8 @@ void tst_Control::commandsCallTheExports_data()
         {"press 0", "", "error: FINGER"},
         {"store add 4 1", "", "error: say an ID from 0 to 3"},
         {"delay 60001", "", "error: MS"},
+        {"delay 40ms", "", "error: MS"},
+        {"store add 3x 1", "", "error: say an ID from 0 to 3"},
         {"fail VYRGenChar 0", "", "error: CODE"},
         {"lift 2", "", "error: too many arguments; usage: lift"},
     };
