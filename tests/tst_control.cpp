@@ -16,9 +16,11 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -286,7 +288,9 @@ void tst_Control::commandsCallTheExports_data()
         {"press 2", "set_autopilot(0) set_finger(2)", "ok finger 2"},
         {"lift", "set_autopilot(0) set_finger(0)", "ok"},
         {"image $/grey.png", "place_image(300,320)", "ok the 300 x 320"},
-        {"autopilot 4", "set_autopilot_finger(4) set_finger(0) set_autopilot(1)", "ok"},
+        {"autopilot 4", "set_autopilot_finger(4) set_finger(0) set_autopilot(1)",
+         "ok the autopilot is on, pressing finger 4\n"},
+        {"autopilot on", "set_finger(0) set_autopilot(1)", "ok the autopilot is on\n"},
         {"autopilot off", "set_autopilot(0)", "ok"},
         {"detach", "set_attached(0)", "ok"},
         {"  attach\r", "set_attached(1)", "ok"},
@@ -310,6 +314,11 @@ void tst_Control::commandsCallTheExports_data()
         {"store add 3x 1", "", "error: say an ID from 0 to 3"},
         {"fail VYRGenChar 0", "", "error: CODE"},
         {"lift 2", "", "error: too many arguments; usage: lift"},
+        {"store", "",
+         "error: store needs one of: list, add, delete, clear, export, import; help lists the "
+         "commands\n"},
+        {"store lists", "", "error: store needs one of: list, add,"},
+        {"fail", "", "error: too few arguments; usage: fail ENTRY [CODE] [COUNT]\n"},
     };
     for (const auto &[line, calls, reply] : rows)
         QTest::newRow(line) << QString(line) << QString(calls) << QString(reply);
@@ -416,6 +425,7 @@ void tst_Control::refused_data()
         {"short16.pgm", "P5 10 10 65535\n" + QByteArray(199, '\0')},
         {"nosize.pgm", "P5 0 10 255\n"},
         {"digits.pgm", "P5 12345678901234 10 255\n"},
+        {"ascii.pgm", "P2 2 1 255\n0 255\n"},
     };
     for (const auto &[name, bytes] : damaged) {
         QFile file(m_dir.filePath(name));
@@ -427,7 +437,8 @@ void tst_Control::refused_data()
         {QByteArray(4097, 'a'), "line longer than 4096 bytes"},
         {"store delete 5", "ID 5 holds no template"},
         {"image " + dir + "/none.png", "cannot read " + m_dir.path() + "/none.png: No such file"},
-        {"image " + dir + "/block", "block is not a PNG, BMP or PGM image"},
+        {"image " + dir + "/block", "block is not a PNG, BMP or binary PGM image"},
+        {"image " + dir + "/ascii.pgm", "ascii.pgm is not a PNG, BMP or binary PGM image"},
         {"store import 3 " + dir + "/block", "is no template block"},
         // Answered at once: none of these is opened in a way that waits.
         {"image " + dir + "/fifo", "fifo: it is a FIFO, not a regular file"},
@@ -564,7 +575,15 @@ void tst_Control::vyrsimProgram_data()
         {"error reply", "store|delete|5", "", 1, "error: ID 5 holds no template\n"},
         {"relative path", "image|x y.png", "", 1, cannotRead},
         {"wrong command", "pres", "", 2, "vyrsim: error: unknown command 'pres'"},
-        {"wrong pid", "--pid|1|lift", "", 1, "vyrsim: no simulated module runs in process 1\n"},
+        {"wrong pid", "--pid|1|lift", "", 1,
+         "vyrsim: no simulated module runs in process 1 (no socket " + m_dir.path()
+             + "/vyrsim/1.sock)\n"},
+        // XDG_RUNTIME_DIR set to m_dir/dir, which holds no vyrsim folder.
+        {"no module", "status", "", 1,
+         "vyrsim: no simulated module is running (no folder " + m_dir.path() + "/dir/vyrsim)\n"},
+        // Standard input a terminal: a hint once, a prompt before each line.
+        {"terminal", "", "status\n", 0,
+         "vyrsim: one command a line; help lists them, Ctrl+D ends\nvyrsim> vyrsim> "},
         {"version", "--version", "", 0, "vyrsim 1."},
         {"two modules", "lift", "", 1, "vyrsim: 2 simulated modules are running"},
         // A program that takes the connection and never answers: 5 s, then given up.
@@ -599,11 +618,28 @@ void tst_Control::vyrsimProgram()
     }
     QProcess vyrsim;
     vyrsim.setWorkingDirectory(m_dir.path());
+    if (tag == "no module") {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_RUNTIME_DIR", m_dir.filePath("dir"));
+        vyrsim.setProcessEnvironment(environment);
+    }
+    const int terminal = tag == "terminal" ? posix_openpt(O_RDWR | O_NOCTTY) : -1;
+    if (tag == "terminal") {
+        QVERIFY(terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0);
+        vyrsim.setStandardInputFile(QFile::decodeName(ptsname(terminal)));
+    }
     vyrsim.start(QCoreApplication::applicationDirPath() + "/vyrsim",
                  arguments.split('|', Qt::SkipEmptyParts));
-    vyrsim.write(input);
-    vyrsim.closeWriteChannel();
+    if (terminal >= 0) {
+        const QByteArray typed = input + "\x04"; // Ctrl+D at the start of a line
+        QCOMPARE(write(terminal, typed.constData(), size_t(typed.size())), ssize_t(typed.size()));
+    } else {
+        vyrsim.write(input);
+        vyrsim.closeWriteChannel();
+    }
     QVERIFY(vyrsim.waitForFinished(kWaitMs));
+    if (terminal >= 0)
+        close(terminal);
     close(fd);
     unlink(other.constData());
     const QByteArray text = output.startsWith("vyrsim:") ? vyrsim.readAllStandardError()

@@ -329,7 +329,7 @@ std::optional<GreyPicture> readGreyPicture(const std::string &path, std::string 
     else if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] == '5')
         picture = decodePgm(bytes, why);
     else
-        why = "is not a PNG, BMP or PGM image";
+        why = "is not a PNG, BMP or binary PGM image";
     if (!picture)
         error = path + " " + why;
     return picture;
