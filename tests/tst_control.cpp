@@ -576,7 +576,7 @@ void tst_Control::vyrsimProgram_data()
         {"relative path", "image|x y.png", "", 1, cannotRead},
         {"wrong command", "pres", "", 2, "vyrsim: error: unknown command 'pres'"},
         {"wrong pid", "--pid|1|lift", "", 1,
-         "vyrsim: no simulated module runs in process 1 (no socket " + m_dir.path()
+         "vyrsim: no simulated module runs in process 1 (looked for " + m_dir.path()
              + "/vyrsim/1.sock)\n"},
         // XDG_RUNTIME_DIR set to m_dir/dir, which holds no vyrsim folder.
         {"no module", "status", "", 1,

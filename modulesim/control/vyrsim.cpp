@@ -169,7 +169,7 @@ std::optional<int> connectToModule(std::optional<int> pid, std::string &error)
         if (fd < 0 && errno == EAGAIN)
             error = stuck(*pid);
         else if (fd < 0)
-            error = "no simulated module runs in process " + std::to_string(*pid) + " (no socket "
+            error = "no simulated module runs in process " + std::to_string(*pid) + " (looked for "
                 + socketPath(directory, *pid) + ")";
         return fd < 0 ? std::nullopt : std::optional<int>(fd);
     }
@@ -190,7 +190,7 @@ std::optional<int> connectToModule(std::optional<int> pid, std::string &error)
         if (fd >= 0)
             ::close(fd);
     if (live.empty()) {
-        error = "no simulated module is running (no socket in " + directory + ")";
+        error = "no simulated module is running (looked in " + directory + ")";
     } else {
         error = std::to_string(live.size()) + " simulated modules are running (processes";
         for (std::size_t i = 0; i < live.size(); ++i)
