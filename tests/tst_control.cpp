@@ -22,6 +22,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -222,6 +224,7 @@ private slots:
     void imageFiles();
     void refused_data();
     void refused();
+    void failedExportKeepsEarlierFile();
     void hangingClientsDelayNoCall();
     void otherUserIsRefused();
     void staleSocketsAreReplaced();
@@ -492,6 +495,32 @@ void tst_Control::refused()
     QCOMPARE(peer.line(), QByteArray("7"));
     QCOMPARE(peer.line(), QByteArray());
     QCOMPARE(vyrsim_stored(3), 0);
+}
+
+void tst_Control::failedExportKeepsEarlierFile()
+{
+    QVERIFY(QDir(m_dir.path()).mkpath("exports"));
+    const QString path = m_dir.filePath("exports/template");
+    const QByteArray earlier(512, '\1');
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == 512);
+    file.close();
+    // Files may grow to 100 bytes: the write of the 512-byte block fails
+    // part way, as on a full disk.
+    rlimit limit {};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &limit) == 0);
+    const rlimit small {100, limit.rlim_max};
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+    const std::string reply
+        = Dispatcher(recordingApi).reply("store export 1 " + path.toStdString());
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, oldHandler);
+    QVERIFY2(QString::fromStdString(reply).startsWith("error: cannot write " + path),
+             reply.c_str());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), earlier);
+    QCOMPARE(QDir(m_dir.filePath("exports")).entryList(QDir::Files), QStringList {"template"});
 }
 
 void tst_Control::hangingClientsDelayNoCall()
