@@ -6,6 +6,7 @@
 // gates and the call log are the instruments of every other test, which fail
 // when one of them does.
 
+#include "plumbing.h"
 #include "vyr_api.h"
 #include "vyrsim.h"
 
@@ -71,6 +72,7 @@ private slots:
     void indexBitOrder();
     void twoThreadsAtOnce();
     void noCallWaitsWhileEnrolling();
+    void threadJoinedOnThrow();
     void bmpHeaders_data();
     void bmpHeaders();
     void bmpWriteMustComplete();
@@ -233,6 +235,27 @@ void tst_ModuleSim::noCallWaitsWhileEnrolling()
     QCOMPARE(vyrsim_gate("vyrsim_store", 1), 0);
     QCOMPARE(vyrsim_store(8, 4242), 0);
     QCOMPARE(vyrsim_gate("vyrsim_store", 0), 0);
+}
+
+// The helper thread of a search is joined however the search ends: a scan
+// that throws while it runs must not end the process.
+void tst_ModuleSim::threadJoinedOnThrow()
+{
+    std::atomic<bool> go {false};
+    std::atomic<bool> done {false};
+    try {
+        vyrsim::JoinedThread helper;
+        helper.start([&] {
+            while (!go) { }
+            done = true;
+        });
+        go = true;
+        throw std::bad_alloc();
+    } catch (const std::bad_alloc &) {
+        QVERIFY(done); // joined before the exception left its scope
+        return;
+    }
+    QFAIL("the exception was lost");
 }
 
 void tst_ModuleSim::bmpHeaders_data()
