@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <system_error>
 #include <vector>
 
 #include <poll.h>
@@ -275,14 +277,20 @@ void removeStaleSockets(const std::string &directory)
 class Autostart
 {
 public:
+    // No exception may leave a library's load: it would end the process
+    // that loads it.
     Autostart()
     {
-        Module::instance();
-        Harness::instance();
-        Listener &listener = Listener::instance();
-        const char *control = std::getenv("VYRSIM_CONTROL");
-        if (!control || std::strcmp(control, "0") != 0)
-            listener.start();
+        try {
+            Module::instance();
+            Harness::instance();
+            Listener &listener = Listener::instance();
+            const char *control = std::getenv("VYRSIM_CONTROL");
+            if (!control || std::strcmp(control, "0") != 0)
+                listener.start();
+        } catch (const std::exception &error) {
+            std::fprintf(stderr, "vyrsim: no control channel: %s\n", error.what());
+        }
     }
     ~Autostart() { Listener::instance().stop(); }
     Autostart(const Autostart &) = delete;
@@ -340,11 +348,22 @@ bool Listener::start()
         std::fprintf(stderr, "vyrsim: no control channel on %s: %s\n", path.c_str(), why.c_str());
         return false;
     }
+    try {
+        m_thread = std::thread(serve, listenFd, wakeFd);
+    } catch (const std::system_error &error) {
+        // Where no thread can be had: the module works on without its
+        // channel, and nothing of the channel is left behind.
+        ::unlink(path.c_str());
+        ::close(listenFd);
+        ::close(wakeFd);
+        std::fprintf(stderr, "vyrsim: no control channel: no thread to serve it (%s)\n",
+                     error.code().message().c_str());
+        return false;
+    }
     m_wakeFd = wakeFd;
     m_path = path;
     m_device = info.st_dev;
     m_inode = info.st_ino;
-    m_thread = std::thread(serve, listenFd, wakeFd);
     return true;
 }
 
