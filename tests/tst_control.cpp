@@ -2,8 +2,9 @@
 // exports; lines travel over the socket and back; bad lines are refused
 // with a reason, and so are damaged pictures and files that are no regular
 // file (a FIFO nobody writes is answered at once); clients that hang, flood
-// or vanish delay no entry point call; nobody else may connect; stale
-// sockets are replaced; the vyrsim program speaks for scripts.
+// or vanish delay no entry point call, and a slow command no other client;
+// nobody else may connect; stale sockets are replaced; the vyrsim program
+// speaks for scripts.
 
 #include "dispatcher.h"
 #include "vyr_api.h"
@@ -226,6 +227,7 @@ private slots:
     void refused();
     void failedExportKeepsEarlierFile();
     void hangingClientsDelayNoCall();
+    void heldCommandDelaysNoOtherClient();
     void otherUserIsRefused();
     void staleSocketsAreReplaced();
     void vyrsimProgram_data();
@@ -549,6 +551,24 @@ void tst_Control::hangingClientsDelayNoCall()
     QCOMPARE(flood.line(), QByteArray("ok 1 of 1000 IDs hold a template"));
     QCOMPARE(vyrsim_stored(4), 1);
     QVERIFY(greedy.line().startsWith("ok"));
+}
+
+// A command that takes long holds its own client's replies only: the
+// enrollment of a finger new to the module waits at its gate while another
+// client is answered.
+void tst_Control::heldCommandDelaysNoOtherClient()
+{
+    QCOMPARE(vyrsim_gate("vyrsim_store", 1), 0);
+    Peer held(m_socket);
+    QVERIFY(held.send("store add 5 4343\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(vyrsim_gate_waiting(), 1, kWaitMs);
+    const QString status = command("status");
+    const int waiting = vyrsim_gate_waiting();
+    QCOMPARE(vyrsim_gate("vyrsim_store", 0), 0);
+    QVERIFY2(status.startsWith("ok attached=yes"), qPrintable(status));
+    QCOMPARE(waiting, 1); // answered while the other command still waited
+    QCOMPARE(held.line(), QByteArray("ok finger 4343 is stored under ID 5"));
+    QCOMPARE(vyrsim_stored(5), 1);
 }
 
 void tst_Control::otherUserIsRefused()

@@ -243,8 +243,8 @@ std::string notRegular(int fd)
 bool readFileBytes(const std::string &path, std::size_t limit, std::vector<unsigned char> &bytes,
                    std::string &error)
 {
-    // Without O_NONBLOCK a FIFO nobody writes to would hold the listener's
-    // only thread, and with it every client and the host's exit.
+    // Without O_NONBLOCK a FIFO nobody writes to would hold its client's
+    // thread for good, and with it the host's exit.
     const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
         error = "cannot read " + path + ": " + lastError();
