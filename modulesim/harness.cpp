@@ -80,7 +80,7 @@ std::string Harness::describeFaults() const
 
 bool Harness::setGate(const std::string &entry, bool closed)
 {
-    if (!isEntryPoint(entry) && entry != kEnrollmentGate)
+    if (!isEntryPoint(entry) && entry != kEnrollmentGate && entry != kStoreWriteGate)
         return false;
     const std::lock_guard<std::mutex> lock(m_mutex);
     if (closed) {

@@ -15,6 +15,9 @@ namespace vyrsim {
 // Not an entry point, but a gate too: the synthetic enrollment of a finger
 // not enrolled before waits there, holding no lock of the module.
 inline constexpr const char *kEnrollmentGate = "vyrsim_store";
+// And the write of a changed store to its file, which waits there holding
+// only the store's writer lock, not the module's.
+inline constexpr const char *kStoreWriteGate = "vyrsim_store_write";
 
 // What a test steers besides the module itself: injected failures, gates
 // that hold calls back, and the log of every call. Entry points pass through

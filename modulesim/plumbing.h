@@ -3,13 +3,16 @@
 
 // What the module's files would otherwise each write again: little-endian
 // integers inside byte blocks (the template block, the store file and BMP
-// headers are all little-endian), errno in words for a message, and a file
-// descriptor that is closed on every way out of a function.
+// headers are all little-endian), errno in words for a message, a file
+// descriptor that is closed on every way out of a function, and a thread
+// that is joined on every way out.
 
 #include <cerrno>
 #include <cstdint>
 #include <string>
 #include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -76,6 +79,34 @@ public:
 
 private:
     int m_fd;
+};
+
+// Joins its thread when it goes out of scope: an exception thrown while the
+// thread runs would otherwise reach std::thread's destructor, which ends the
+// process.
+class JoinedThread
+{
+public:
+    JoinedThread() = default;
+    ~JoinedThread() { join(); }
+    JoinedThread(const JoinedThread &) = delete;
+    JoinedThread &operator=(const JoinedThread &) = delete;
+
+    // Throws std::system_error, as std::thread does, when no thread can be had.
+    template<typename Body> void start(Body &&body)
+    {
+        join();
+        m_thread = std::thread(std::forward<Body>(body));
+    }
+    bool running() const { return m_thread.joinable(); }
+    void join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::thread m_thread;
 };
 
 } // namespace vyrsim

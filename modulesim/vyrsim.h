@@ -157,7 +157,10 @@ VYRSIM_API void vyrsim_fail_clear(void);
 /* While a gate is closed, calls of that entry point wait in front of it. The
    gate "vyrsim_store" holds the enrollment of a finger that vyrsim_store (or
    the channel's store add) has not enrolled before: it waits there before
-   its first press, holding no lock, so every other call goes on. */
+   its first press, holding no lock, so every other call goes on. The gate
+   "vyrsim_store_write" holds every change of a store kept in a file before
+   the file is written; other calls go on meanwhile and see the store as the
+   file holds it, and further changes of the store wait behind it. */
 VYRSIM_API int vyrsim_gate(const char *entry, int closed);
 VYRSIM_API int vyrsim_gate_waiting(void);
 

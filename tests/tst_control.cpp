@@ -2,8 +2,9 @@
 // exports; lines travel over the socket and back; bad lines are refused
 // with a reason, and so are damaged pictures and files that are no regular
 // file (a FIFO nobody writes is answered at once); clients that hang, flood
-// or vanish delay no entry point call; nobody else may connect; stale
-// sockets are replaced; the vyrsim program speaks for scripts.
+// or vanish delay no entry point call, and a slow command no other client;
+// nobody else may connect; stale sockets are replaced; the vyrsim program
+// speaks for scripts.
 
 #include "dispatcher.h"
 #include "vyr_api.h"
@@ -16,10 +17,14 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -220,7 +225,9 @@ private slots:
     void imageFiles();
     void refused_data();
     void refused();
+    void failedExportKeepsEarlierFile();
     void hangingClientsDelayNoCall();
+    void heldCommandDelaysNoOtherClient();
     void otherUserIsRefused();
     void staleSocketsAreReplaced();
     void vyrsimProgram_data();
@@ -286,7 +293,9 @@ void tst_Control::commandsCallTheExports_data()
         {"press 2", "set_autopilot(0) set_finger(2)", "ok finger 2"},
         {"lift", "set_autopilot(0) set_finger(0)", "ok"},
         {"image $/grey.png", "place_image(300,320)", "ok the 300 x 320"},
-        {"autopilot 4", "set_autopilot_finger(4) set_finger(0) set_autopilot(1)", "ok"},
+        {"autopilot 4", "set_autopilot_finger(4) set_finger(0) set_autopilot(1)",
+         "ok the autopilot is on, pressing finger 4\n"},
+        {"autopilot on", "set_finger(0) set_autopilot(1)", "ok the autopilot is on\n"},
         {"autopilot off", "set_autopilot(0)", "ok"},
         {"detach", "set_attached(0)", "ok"},
         {"  attach\r", "set_attached(1)", "ok"},
@@ -306,8 +315,15 @@ void tst_Control::commandsCallTheExports_data()
         {"press 0", "", "error: FINGER"},
         {"store add 4 1", "", "error: say an ID from 0 to 3"},
         {"delay 60001", "", "error: MS"},
+        {"delay 40ms", "", "error: MS"},
+        {"store add 3x 1", "", "error: say an ID from 0 to 3"},
         {"fail VYRGenChar 0", "", "error: CODE"},
         {"lift 2", "", "error: too many arguments; usage: lift"},
+        {"store", "",
+         "error: store needs one of: list, add, delete, clear, export, import; help lists the "
+         "commands\n"},
+        {"store lists", "", "error: store needs one of: list, add,"},
+        {"fail", "", "error: too few arguments; usage: fail ENTRY [CODE] [COUNT]\n"},
     };
     for (const auto &[line, calls, reply] : rows)
         QTest::newRow(line) << QString(line) << QString(calls) << QString(reply);
@@ -414,6 +430,7 @@ void tst_Control::refused_data()
         {"short16.pgm", "P5 10 10 65535\n" + QByteArray(199, '\0')},
         {"nosize.pgm", "P5 0 10 255\n"},
         {"digits.pgm", "P5 12345678901234 10 255\n"},
+        {"ascii.pgm", "P2 2 1 255\n0 255\n"},
     };
     for (const auto &[name, bytes] : damaged) {
         QFile file(m_dir.filePath(name));
@@ -425,7 +442,8 @@ void tst_Control::refused_data()
         {QByteArray(4097, 'a'), "line longer than 4096 bytes"},
         {"store delete 5", "ID 5 holds no template"},
         {"image " + dir + "/none.png", "cannot read " + m_dir.path() + "/none.png: No such file"},
-        {"image " + dir + "/block", "block is not a PNG, BMP or PGM image"},
+        {"image " + dir + "/block", "block is not a PNG, BMP or binary PGM image"},
+        {"image " + dir + "/ascii.pgm", "ascii.pgm is not a PNG, BMP or binary PGM image"},
         {"store import 3 " + dir + "/block", "is no template block"},
         // Answered at once: none of these is opened in a way that waits.
         {"image " + dir + "/fifo", "fifo: it is a FIFO, not a regular file"},
@@ -481,6 +499,32 @@ void tst_Control::refused()
     QCOMPARE(vyrsim_stored(3), 0);
 }
 
+void tst_Control::failedExportKeepsEarlierFile()
+{
+    QVERIFY(QDir(m_dir.path()).mkpath("exports"));
+    const QString path = m_dir.filePath("exports/template");
+    const QByteArray earlier(512, '\1');
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == 512);
+    file.close();
+    // Files may grow to 100 bytes: the write of the 512-byte block fails
+    // part way, as on a full disk.
+    rlimit limit {};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &limit) == 0);
+    const rlimit small {100, limit.rlim_max};
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+    const std::string reply
+        = Dispatcher(recordingApi).reply("store export 1 " + path.toStdString());
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, oldHandler);
+    QVERIFY2(QString::fromStdString(reply).startsWith("error: cannot write " + path),
+             reply.c_str());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), earlier);
+    QCOMPARE(QDir(m_dir.filePath("exports")).entryList(QDir::Files), QStringList {"template"});
+}
+
 void tst_Control::hangingClientsDelayNoCall()
 {
     Peer silent(m_socket);
@@ -507,6 +551,24 @@ void tst_Control::hangingClientsDelayNoCall()
     QCOMPARE(flood.line(), QByteArray("ok 1 of 1000 IDs hold a template"));
     QCOMPARE(vyrsim_stored(4), 1);
     QVERIFY(greedy.line().startsWith("ok"));
+}
+
+// A command that takes long holds its own client's replies only: the
+// enrollment of a finger new to the module waits at its gate while another
+// client is answered.
+void tst_Control::heldCommandDelaysNoOtherClient()
+{
+    QCOMPARE(vyrsim_gate("vyrsim_store", 1), 0);
+    Peer held(m_socket);
+    QVERIFY(held.send("store add 5 4343\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(vyrsim_gate_waiting(), 1, kWaitMs);
+    const QString status = command("status");
+    const int waiting = vyrsim_gate_waiting();
+    QCOMPARE(vyrsim_gate("vyrsim_store", 0), 0);
+    QVERIFY2(status.startsWith("ok attached=yes"), qPrintable(status));
+    QCOMPARE(waiting, 1); // answered while the other command still waited
+    QCOMPARE(held.line(), QByteArray("ok finger 4343 is stored under ID 5"));
+    QCOMPARE(vyrsim_stored(5), 1);
 }
 
 void tst_Control::otherUserIsRefused()
@@ -562,7 +624,15 @@ void tst_Control::vyrsimProgram_data()
         {"error reply", "store|delete|5", "", 1, "error: ID 5 holds no template\n"},
         {"relative path", "image|x y.png", "", 1, cannotRead},
         {"wrong command", "pres", "", 2, "vyrsim: error: unknown command 'pres'"},
-        {"wrong pid", "--pid|1|lift", "", 1, "vyrsim: no simulated module runs in process 1\n"},
+        {"wrong pid", "--pid|1|lift", "", 1,
+         "vyrsim: no simulated module runs in process 1 (looked for " + m_dir.path()
+             + "/vyrsim/1.sock)\n"},
+        // XDG_RUNTIME_DIR set to m_dir/dir, which holds no vyrsim folder.
+        {"no module", "status", "", 1,
+         "vyrsim: no simulated module is running (no folder " + m_dir.path() + "/dir/vyrsim)\n"},
+        // Standard input a terminal: a hint once, a prompt before each line.
+        {"terminal", "", "status\n", 0,
+         "vyrsim: one command a line; help lists them, Ctrl+D ends\nvyrsim> vyrsim> "},
         {"version", "--version", "", 0, "vyrsim 1."},
         {"two modules", "lift", "", 1, "vyrsim: 2 simulated modules are running"},
         // A program that takes the connection and never answers: 5 s, then given up.
@@ -597,11 +667,28 @@ void tst_Control::vyrsimProgram()
     }
     QProcess vyrsim;
     vyrsim.setWorkingDirectory(m_dir.path());
+    if (tag == "no module") {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_RUNTIME_DIR", m_dir.filePath("dir"));
+        vyrsim.setProcessEnvironment(environment);
+    }
+    const int terminal = tag == "terminal" ? posix_openpt(O_RDWR | O_NOCTTY) : -1;
+    if (tag == "terminal") {
+        QVERIFY(terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0);
+        vyrsim.setStandardInputFile(QFile::decodeName(ptsname(terminal)));
+    }
     vyrsim.start(QCoreApplication::applicationDirPath() + "/vyrsim",
                  arguments.split('|', Qt::SkipEmptyParts));
-    vyrsim.write(input);
-    vyrsim.closeWriteChannel();
+    if (terminal >= 0) {
+        const QByteArray typed = input + "\x04"; // Ctrl+D at the start of a line
+        QCOMPARE(write(terminal, typed.constData(), size_t(typed.size())), ssize_t(typed.size()));
+    } else {
+        vyrsim.write(input);
+        vyrsim.closeWriteChannel();
+    }
     QVERIFY(vyrsim.waitForFinished(kWaitMs));
+    if (terminal >= 0)
+        close(terminal);
     close(fd);
     unlink(other.constData());
     const QByteArray text = output.startsWith("vyrsim:") ? vyrsim.readAllStandardError()

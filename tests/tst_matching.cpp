@@ -2,6 +2,7 @@
 // finger match and of different fingers do not, poor frames are refused,
 // placed images are centred, and templates survive their byte form.
 
+#include "features/qualitygate.h"
 #include "vyr_api.h"
 #include "vyrsim.h"
 
@@ -248,12 +249,27 @@ void tst_Matching::qualityGate_data()
     // (each one minutia) or many: only the count of minutiae tells them apart.
     QTest::newRow("clear ridges, 4 minutiae") << "ridges 4" << int(VYRSIM_ERR_FEATURE);
     QTest::newRow("clear ridges, 30 minutiae") << "ridges 30" << 0;
+    // The gate on its counts alone: blocks of the frame, of print, of usable
+    // print, and reliable minutiae. Each bound is a minimum that passes.
+    QTest::newRow("counts at every minimum") << "counts 100 25 20 10" << 0;
+    QTest::newRow("counts, a minutia short") << "counts 100 25 20 9" << int(VYRSIM_ERR_FEATURE);
+    // A thin ring of good print around a blank centre: half the print is
+    // usable, yet only 15 % of the frame.
+    QTest::newRow("counts, usable ring around a blank centre")
+        << "counts 100 30 15 40" << int(VYRSIM_ERR_FEATURE);
 }
 
 void tst_Matching::qualityGate()
 {
     QFETCH(QString, press);
     QFETCH(int, result);
+    if (press.startsWith("counts")) {
+        const QStringList n = press.split(' ');
+        const vyrsim::GateVerdict verdict
+            = vyrsim::judgeFrame(n[1].toInt(), n[2].toInt(), n[3].toInt(), n[4].toInt());
+        QCOMPARE(verdict.accepted ? 0 : int(VYRSIM_ERR_FEATURE), result);
+        return;
+    }
     vyrsim_set_finger(press == "empty" ? 0 : 1);
     Pixels pixels = press.startsWith("ridges") ? ridges(press.section(' ', 1).toInt()) : frame();
     const unsigned char background = pixels[0];

@@ -6,6 +6,7 @@
 // gates and the call log are the instruments of every other test, which fail
 // when one of them does.
 
+#include "plumbing.h"
 #include "vyr_api.h"
 #include "vyrsim.h"
 
@@ -71,6 +72,8 @@ private slots:
     void indexBitOrder();
     void twoThreadsAtOnce();
     void noCallWaitsWhileEnrolling();
+    void noCallWaitsWhileWriting();
+    void threadJoinedOnThrow();
     void bmpHeaders_data();
     void bmpHeaders();
     void bmpWriteMustComplete();
@@ -233,6 +236,64 @@ void tst_ModuleSim::noCallWaitsWhileEnrolling()
     QCOMPARE(vyrsim_gate("vyrsim_store", 1), 0);
     QCOMPARE(vyrsim_store(8, 4242), 0);
     QCOMPARE(vyrsim_gate("vyrsim_store", 0), 0);
+}
+
+// A change of a store kept in a file is held before its write, where only
+// the store's writer lock may be taken: other calls return meanwhile, and
+// show the store the file still holds.
+void tst_ModuleSim::noCallWaitsWhileWriting()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QCOMPARE(vyrsim_use_store(qPrintable(dir.filePath("store"))), 0);
+    QCOMPARE(vyrsim_store(3, 1), 0);
+    const int h = openDevice();
+    QCOMPARE(vyrsim_gate("vyrsim_store_write", 1), 0);
+    std::atomic<int> stored {-1};
+    std::atomic<bool> answered {false};
+    std::thread writing;
+    std::thread calls;
+    // Should a call wait after all, the gate opens and every thread ends.
+    const auto finish = qScopeGuard([&] {
+        vyrsim_gate("vyrsim_store_write", 0);
+        for (std::thread *thread : {&calls, &writing})
+            if (thread->joinable())
+                thread->join();
+    });
+    writing = std::thread([&] { stored = vyrsim_store(7, 1); });
+    QTRY_COMPARE_WITH_TIMEOUT(vyrsim_gate_waiting(), 1, kWaitMs);
+    calls = std::thread([&] {
+        unsigned char page[32] = {};
+        answered = VYRReadIndexTable(h, kAddr, 0, page) == 0 && page[0] == 1 << 3
+            && VYRGetImage(h, kAddr) == VYRSIM_ERR_NO_FINGER && vyrsim_stored(7) == 0;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(answered, kWaitMs);
+    QCOMPARE(vyrsim_gate_waiting(), 1); // the write still waits: they did not wait for it
+    QCOMPARE(vyrsim_gate("vyrsim_store_write", 0), 0);
+    writing.join();
+    QCOMPARE(stored.load(), 0);
+    QCOMPARE(vyrsim_stored(7), 1);
+}
+
+// The helper thread of a search is joined however the search ends: a scan
+// that throws while it runs must not end the process.
+void tst_ModuleSim::threadJoinedOnThrow()
+{
+    std::atomic<bool> go {false};
+    std::atomic<bool> done {false};
+    try {
+        vyrsim::JoinedThread helper;
+        helper.start([&] {
+            while (!go) { }
+            done = true;
+        });
+        go = true;
+        throw std::bad_alloc();
+    } catch (const std::bad_alloc &) {
+        QVERIFY(done); // joined before the exception left its scope
+        return;
+    }
+    QFAIL("the exception was lost");
 }
 
 void tst_ModuleSim::bmpHeaders_data()

@@ -56,6 +56,18 @@ const Verb *findVerb(std::string_view &rest)
     return nullptr;
 }
 
+// The second words of the two-word commands that begin with `first`
+// ("list, add, ..." for "store"); empty when none does.
+std::string verbsOf(std::string_view first)
+{
+    const std::string prefix = std::string(first) + " ";
+    std::string verbs;
+    for (const Verb &verb : commandTable())
+        if (std::string_view(verb.name).substr(0, prefix.size()) == prefix)
+            verbs += (verbs.empty() ? "" : ", ") + std::string(verb.name).substr(prefix.size());
+    return verbs;
+}
+
 } // namespace
 
 const std::vector<Verb> &commandTable()
@@ -69,7 +81,7 @@ const std::vector<Verb> &commandTable()
         {"lift", "", 0, 0, false, false, &handleLift,
          "take every finger and image off the sensor; the autopilot stops"},
         {"image", "FILE", 1, 1, true, false, &handleImage,
-         "put a PNG, BMP or PGM image of any size on the sensor, centred"},
+         "put a PNG, BMP or binary PGM image of any size on the sensor, centred"},
         {"autopilot", "on|off|FINGER", 1, 1, false, false, &handleAutopilot,
          "the operator who presses a finger now and then (FINGER: on, with that finger)"},
         {"attach", "", 0, 0, false, false, &handleAttach, "plug the module in"},
@@ -129,7 +141,10 @@ std::optional<Command> parseCommand(std::string_view line, std::string &error)
     const std::string_view name = trimmed(rest.substr(0, rest.find_first_of(" \t")));
     command.verb = findVerb(rest);
     if (!command.verb) {
-        error = "unknown command '" + std::string(name) + "'; help lists the commands";
+        const std::string verbs = verbsOf(name);
+        error = verbs.empty() ? "unknown command '" + std::string(name) + "'"
+                              : std::string(name) + " needs one of: " + verbs;
+        error += "; help lists the commands";
         return std::nullopt;
     }
     const Verb &verb = *command.verb;

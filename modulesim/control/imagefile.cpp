@@ -4,8 +4,10 @@
 
 #include <png.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -241,8 +243,8 @@ std::string notRegular(int fd)
 bool readFileBytes(const std::string &path, std::size_t limit, std::vector<unsigned char> &bytes,
                    std::string &error)
 {
-    // Without O_NONBLOCK a FIFO nobody writes to would hold the listener's
-    // only thread, and with it every client and the host's exit.
+    // Without O_NONBLOCK a FIFO nobody writes to would hold its client's
+    // thread for good, and with it the host's exit.
     const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
         error = "cannot read " + path + ": " + lastError();
@@ -276,40 +278,52 @@ bool readFileBytes(const std::string &path, std::size_t limit, std::vector<unsig
 bool writeFileBytes(const std::string &path, const unsigned char *data, std::size_t size,
                     std::string &error)
 {
-    // Truncated only once known to be a regular file: a device or a FIFO is
-    // neither emptied nor waited for.
-    const int fd
-        = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
-    if (fd < 0) {
-        // A FIFO nobody reads (ENXIO) or a directory is named as what it is.
-        const std::string why = lastError();
-        struct stat info
-        {
-        };
-        const bool found = ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
-        error = "cannot write " + path + ": "
-            + (found ? "it is " + kindOf(info.st_mode) + ", not a regular file" : why);
+    // Only a regular file is replaced: a device, a FIFO or a directory is
+    // refused unopened, so never emptied nor waited for.
+    struct stat info
+    {
+    };
+    const bool exists = ::stat(path.c_str(), &info) == 0;
+    if (exists && !S_ISREG(info.st_mode)) {
+        error = "cannot write " + path + ": it is " + kindOf(info.st_mode) + ", not a regular file";
         return false;
     }
-    const std::string kind = notRegular(fd);
-    bool ok = kind.empty();
-    if (!ok)
-        error = "cannot write " + path + ": it is " + kind + ", not a regular file";
-    else if (::ftruncate(fd, 0) != 0)
-        ok = false;
+    // Written beside the file and renamed over it: a write that fails half
+    // way leaves an earlier file whole. A link is followed, and the file it
+    // names replaced.
+    std::string target = path;
+    if (char *resolved = exists ? ::realpath(path.c_str(), nullptr) : nullptr) {
+        target = resolved;
+        std::free(resolved);
+    }
+    std::string temporary;
+    int opened = -1;
+    static std::atomic<unsigned> written {0}; // two clients may export at once
+    while (opened < 0) {
+        temporary
+            = target + "." + std::to_string(::getpid()) + "." + std::to_string(written++) + ".tmp";
+        opened = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                        exists ? info.st_mode & 07777 : 0644);
+        if (opened < 0 && errno != EEXIST) {
+            error = "cannot write " + path + ": " + lastError();
+            return false;
+        }
+    }
+    Fd fd(opened);
+    bool ok = true;
     while (ok && size > 0) {
-        const ssize_t n = ::write(fd, data, size);
+        const ssize_t n = ::write(fd.get(), data, size);
         if (n < 0 && errno == EINTR)
             continue;
         ok = n > 0;
         data += ok ? n : 0;
         size -= ok ? std::size_t(n) : 0;
     }
-    if (!ok && kind.empty())
+    ok = ok && ::fsync(fd.get()) == 0 && ::close(fd.release()) == 0
+        && ::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) {
         error = "cannot write " + path + ": " + lastError();
-    if (::close(fd) != 0 && ok) {
-        error = "cannot write " + path + ": " + lastError();
-        ok = false;
+        ::unlink(temporary.c_str());
     }
     return ok;
 }
@@ -329,7 +343,7 @@ std::optional<GreyPicture> readGreyPicture(const std::string &path, std::string 
     else if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] == '5')
         picture = decodePgm(bytes, why);
     else
-        why = "is not a PNG, BMP or PGM image";
+        why = "is not a PNG, BMP or binary PGM image";
     if (!picture)
         error = path + " " + why;
     return picture;

@@ -8,12 +8,16 @@
 #include "socketdir.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <list>
+#include <system_error>
 #include <vector>
 
 #include <poll.h>
@@ -98,9 +102,77 @@ void readSome(Client &client, const Dispatcher &dispatcher)
     answerLines(client, dispatcher);
 }
 
+// One client's commands, served on a thread of its own until the client
+// leaves or the wake-up descriptor ends the listener. A command that takes
+// long (a large image, an enrollment) delays only its own client's replies.
+void serveClient(Client &client, int wakeFd, const Dispatcher &dispatcher)
+{
+    while (!client.dead) {
+        short events = 0;
+        if (!client.closing && client.out.size() < kOutputLimit)
+            events |= POLLIN;
+        if (!client.out.empty())
+            events |= POLLOUT;
+        pollfd polled[2] = {{wakeFd, POLLIN, 0}, {client.fd, events, 0}};
+        if (::poll(polled, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (polled[0].revents)
+            break;
+        const short revents = polled[1].revents;
+        if (revents & POLLIN)
+            readSome(client, dispatcher);
+        else if (revents & (POLLHUP | POLLERR | POLLNVAL))
+            client.dead = true;
+        if (revents & POLLOUT)
+            answerLines(client, dispatcher); // lines held back for a full output
+        if (!client.dead)
+            sendSome(client);
+        if (client.closing && client.out.empty())
+            client.dead = true;
+    }
+    ::close(client.fd);
+}
+
+// A connected client and the thread that serves it.
+struct Session
+{
+    Client client;
+    std::atomic<bool> done {false};
+    JoinedThread thread; // last: joined before the rest goes
+};
+
+// Joins the threads of clients that have left.
+void dropDoneSessions(std::list<Session> &sessions)
+{
+    sessions.remove_if([](const Session &session) { return session.done.load(); });
+}
+
+// Starts a thread for the client on `fd`; where none can be had, the client
+// is told so and let go, and the channel serves the others on.
+void startSession(std::list<Session> &sessions, int fd, int wakeFd, const Dispatcher &dispatcher)
+{
+    Session &session = sessions.emplace_back();
+    session.client.fd = fd;
+    try {
+        session.thread.start([&session, wakeFd, &dispatcher] {
+            serveClient(session.client, wakeFd, dispatcher);
+            session.done = true;
+        });
+    } catch (const std::system_error &) {
+        static const char refusal[] = "error: no thread to serve another client\n";
+        ::send(fd, refusal, sizeof refusal - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+        ::close(fd);
+        sessions.pop_back();
+    }
+}
+
 // False when the process is out of descriptors (or memory): the pending
 // connection stays queued and poll would report it again at once.
-bool acceptClients(int listenFd, std::vector<Client> &clients)
+bool acceptClients(int listenFd, int wakeFd, std::list<Session> &sessions,
+                   const Dispatcher &dispatcher)
 {
     for (;;) {
         const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -110,15 +182,14 @@ bool acceptClients(int listenFd, std::vector<Client> &clients)
             ::close(fd);
             continue;
         }
-        if (clients.size() >= std::size_t(kMaxClients)) {
+        dropDoneSessions(sessions);
+        if (sessions.size() >= std::size_t(kMaxClients)) {
             static const char full[] = "error: too many clients\n";
             ::send(fd, full, sizeof full - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
             ::close(fd);
             continue;
         }
-        Client client;
-        client.fd = fd;
-        clients.push_back(std::move(client));
+        startSession(sessions, fd, wakeFd, dispatcher);
     }
 }
 
@@ -131,65 +202,21 @@ int msUntil(Clock::time_point at)
     return int(std::max<long long>(0, left.count()));
 }
 
-// The wake-up descriptor first, the listening socket second, then one entry
-// a client in the order of `clients`.
-void fillPolled(std::vector<pollfd> &polled, int wakeFd, int listenFd, bool accepting,
-                const std::vector<Client> &clients)
-{
-    const short listenEvents = accepting ? POLLIN : 0;
-    polled.assign({{wakeFd, POLLIN, 0}, {listenFd, listenEvents, 0}});
-    for (const Client &client : clients) {
-        short events = 0;
-        if (!client.closing && client.out.size() < kOutputLimit)
-            events |= POLLIN;
-        if (!client.out.empty())
-            events |= POLLOUT;
-        polled.push_back({client.fd, events, 0});
-    }
-}
-
-// Reads, answers and writes for each client poll() spoke of.
-void serveClients(std::vector<Client> &clients, const std::vector<pollfd> &polled,
-                  const Dispatcher &dispatcher)
-{
-    const std::size_t served = polled.size() - 2; // clients accepted since were not polled
-    for (std::size_t i = 0; i < served; ++i) {
-        Client &client = clients[i];
-        const short revents = polled[i + 2].revents;
-        if (revents & POLLIN)
-            readSome(client, dispatcher);
-        else if (revents & (POLLHUP | POLLERR | POLLNVAL))
-            client.dead = true;
-        if (revents & POLLOUT)
-            answerLines(client, dispatcher); // lines held back for a full output
-        if (!client.dead)
-            sendSome(client);
-        if (client.closing && client.out.empty())
-            client.dead = true;
-    }
-}
-
-void dropDeadClients(std::vector<Client> &clients)
-{
-    for (Client &client : clients)
-        if (client.dead)
-            ::close(client.fd);
-    clients.erase(std::remove_if(clients.begin(), clients.end(),
-                                 [](const Client &client) { return client.dead; }),
-                  clients.end());
-}
-
+// Accepts clients until the wake-up descriptor is written to; each client
+// is served on a thread of its own, and every one is joined before this
+// returns. The wake-up descriptor is never read, so that it stays readable
+// for every thread.
 void serve(int listenFd, int wakeFd)
 {
     const Dispatcher dispatcher;
-    std::vector<Client> clients;
-    std::vector<pollfd> polled;
+    std::list<Session> sessions; // after the dispatcher: its threads go first
     bool backingOff = false; // out of descriptors: no accepting before acceptAgainAt
     Clock::time_point acceptAgainAt;
     bool toldOutOfDescriptors = false;
     for (;;) {
-        fillPolled(polled, wakeFd, listenFd, !backingOff, clients);
-        if (::poll(polled.data(), polled.size(), backingOff ? msUntil(acceptAgainAt) : -1) < 0) {
+        const short listenEvents = backingOff ? 0 : POLLIN;
+        pollfd polled[2] = {{wakeFd, POLLIN, 0}, {listenFd, listenEvents, 0}};
+        if (::poll(polled, 2, backingOff ? msUntil(acceptAgainAt) : -1) < 0) {
             if (errno == EINTR)
                 continue;
             std::fprintf(stderr, "vyrsim: the control channel stops: %s\n", lastError().c_str());
@@ -199,8 +226,8 @@ void serve(int listenFd, int wakeFd)
             break;
         if (backingOff && Clock::now() >= acceptAgainAt)
             backingOff = false;
-        serveClients(clients, polled, dispatcher);
-        if ((polled[1].revents & POLLIN) && !acceptClients(listenFd, clients)) {
+        if ((polled[1].revents & POLLIN)
+            && !acceptClients(listenFd, wakeFd, sessions, dispatcher)) {
             // Served clients go on; new ones wait in the queue until a
             // descriptor is free, looked for ten times a second.
             acceptAgainAt = Clock::now() + kAcceptBackOff;
@@ -212,10 +239,11 @@ void serve(int listenFd, int wakeFd)
         } else if (polled[1].revents & POLLIN) {
             toldOutOfDescriptors = false;
         }
-        dropDeadClients(clients);
     }
-    for (const Client &client : clients)
-        ::close(client.fd);
+    // A poll that failed leaves the clients' threads polling: they are told.
+    const std::uint64_t one = 1;
+    while (::write(wakeFd, &one, sizeof one) < 0 && errno == EINTR) { }
+    sessions.clear();
     ::close(listenFd);
 }
 
@@ -275,14 +303,20 @@ void removeStaleSockets(const std::string &directory)
 class Autostart
 {
 public:
+    // No exception may leave a library's load: it would end the process
+    // that loads it.
     Autostart()
     {
-        Module::instance();
-        Harness::instance();
-        Listener &listener = Listener::instance();
-        const char *control = std::getenv("VYRSIM_CONTROL");
-        if (!control || std::strcmp(control, "0") != 0)
-            listener.start();
+        try {
+            Module::instance();
+            Harness::instance();
+            Listener &listener = Listener::instance();
+            const char *control = std::getenv("VYRSIM_CONTROL");
+            if (!control || std::strcmp(control, "0") != 0)
+                listener.start();
+        } catch (const std::exception &error) {
+            std::fprintf(stderr, "vyrsim: no control channel: %s\n", error.what());
+        }
     }
     ~Autostart() { Listener::instance().stop(); }
     Autostart(const Autostart &) = delete;
@@ -340,11 +374,22 @@ bool Listener::start()
         std::fprintf(stderr, "vyrsim: no control channel on %s: %s\n", path.c_str(), why.c_str());
         return false;
     }
+    try {
+        m_thread = std::thread(serve, listenFd, wakeFd);
+    } catch (const std::system_error &error) {
+        // Where no thread can be had: the module works on without its
+        // channel, and nothing of the channel is left behind.
+        ::unlink(path.c_str());
+        ::close(listenFd);
+        ::close(wakeFd);
+        std::fprintf(stderr, "vyrsim: no control channel: no thread to serve it (%s)\n",
+                     error.code().message().c_str());
+        return false;
+    }
     m_wakeFd = wakeFd;
     m_path = path;
     m_device = info.st_dev;
     m_inode = info.st_ino;
-    m_thread = std::thread(serve, listenFd, wakeFd);
     return true;
 }
 

@@ -9,13 +9,14 @@
 
 namespace vyrsim::control {
 
-// The control channel's socket and the one thread that serves it. The
-// thread polls the socket and every client at once, reads whatever each
-// client sends into a buffer of its own, answers complete lines through a
-// Dispatcher and writes replies without ever blocking; the module's lock is
-// taken only inside the calls the Dispatcher makes, never across a read or
-// a write. A client that says nothing, sends garbage or an endless line, or
-// reads no replies costs a buffer of bounded size and delays nobody.
+// The control channel's socket and the threads that serve it: one accepts
+// clients, up to 32 at once, and each client has a thread of its own, which
+// reads what the client sends into a buffer of its own, answers complete
+// lines in order through a Dispatcher and writes replies without ever
+// blocking; the module's lock is taken only inside the calls the Dispatcher
+// makes, never across a read or a write. A client that says nothing, sends
+// garbage or an endless line, reads no replies or asks for something slow
+// costs a buffer of bounded size and a thread, and delays nobody else.
 //
 // Opened when the library is loaded (unless VYRSIM_CONTROL=0) and closed,
 // socket file and all, when it is unloaded or the process exits.
@@ -38,8 +39,8 @@ private:
     Listener() = default;
 
     mutable std::mutex m_mutex;
-    std::thread m_thread;
-    int m_wakeFd = -1; // an eventfd: written to end the thread's poll
+    std::thread m_thread; // accepts, and joins every client's thread before it ends
+    int m_wakeFd = -1; // an eventfd: written to end every thread's poll
     std::string m_path;
     dev_t m_device = 0; // of the socket file, so that stop removes only our own
     ino_t m_inode = 0;

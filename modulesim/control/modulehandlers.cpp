@@ -102,15 +102,17 @@ std::string handleAutopilot(const Request &request)
         request.api.setAutopilot(0);
         return ok("the autopilot is off");
     }
-    if (mode != "on") {
-        const std::optional<int> finger = number(mode, 1, kMaxFinger);
-        if (!finger)
-            return failure("say on, off or a finger from 1; " + request.usage());
+    const std::optional<int> finger = mode == "on" ? std::nullopt : number(mode, 1, kMaxFinger);
+    if (mode != "on" && !finger)
+        return failure("say on, off or a finger from 1; " + request.usage());
+    if (finger)
         request.api.setAutopilotFinger(*finger);
-    }
     request.api.setFinger(0); // the operator's hand replaces whatever lay there
     request.api.setAutopilot(1);
-    return ok("the autopilot is on");
+    // "on" keeps whichever finger the autopilot pressed before, which the
+    // channel cannot ask for; a finger given is named back.
+    return ok(finger ? "the autopilot is on, pressing finger " + std::to_string(*finger)
+                     : std::string("the autopilot is on"));
 }
 
 std::string handleAttach(const Request &request)

@@ -35,15 +35,15 @@ int complain(const std::string &message, int status = 1)
 
 void printUsage()
 {
-    std::printf(
-        "usage: vyrsim [--pid N] [COMMAND [ARGUMENT...]]\n"
-        "       vyrsim -h | --help | -v | --version\n\n"
-        "Sends COMMAND to the simulated fingerprint module of a running program and\n"
-        "prints the reply; without COMMAND, sends the commands on standard input, one a\n"
-        "line. --pid N, before the command, chooses the program when several run. A\n"
-        "program that does not answer within 5 s is given up on. Exit status: 0 when\n"
-        "every reply is ok, 1 on an error reply or no answer, 2 on a wrong command line.\n\n"
-        "Commands:\n");
+    std::printf("usage: vyrsim [--pid N] [COMMAND [ARGUMENT...]]\n"
+                "       vyrsim -h | --help | -v | --version\n\n"
+                "Sends COMMAND to the simulated fingerprint module of a running program and\n"
+                "prints the reply; without COMMAND, sends the commands on standard input, one a\n"
+                "line (at a terminal, after a prompt; Ctrl+D ends). --pid N, before the command,\n"
+                "chooses the program when several run. A program that does not answer within\n"
+                "5 s is given up on. Exit status: 0 when every reply is ok, 1 on an error reply\n"
+                "or no answer, 2 on a wrong command line.\n\n"
+                "Commands:\n");
     for (const std::string &line : helpLines())
         std::printf("  %s\n", line.c_str());
 }
@@ -154,7 +154,7 @@ std::optional<int> connectToModule(std::optional<int> pid, std::string &error)
 {
     const std::string directory = socketDirectory();
     if (::access(directory.c_str(), F_OK) != 0) {
-        error = "no simulated module is running (no " + directory + ")";
+        error = "no simulated module is running (no folder " + directory + ")";
         return std::nullopt;
     }
     if (!checkSocketDirectory(directory, error))
@@ -166,9 +166,11 @@ std::optional<int> connectToModule(std::optional<int> pid, std::string &error)
     };
     if (pid) {
         const int fd = connectTo(socketPath(directory, *pid), kReplyTimeoutMs);
-        if (fd < 0)
-            error = errno == EAGAIN ? stuck(*pid)
-                                    : "no simulated module runs in process " + std::to_string(*pid);
+        if (fd < 0 && errno == EAGAIN)
+            error = stuck(*pid);
+        else if (fd < 0)
+            error = "no simulated module runs in process " + std::to_string(*pid) + " (looked for "
+                + socketPath(directory, *pid) + ")";
         return fd < 0 ? std::nullopt : std::optional<int>(fd);
     }
     std::vector<int> live;
@@ -188,7 +190,7 @@ std::optional<int> connectToModule(std::optional<int> pid, std::string &error)
         if (fd >= 0)
             ::close(fd);
     if (live.empty()) {
-        error = "no simulated module is running";
+        error = "no simulated module is running (looked in " + directory + ")";
     } else {
         error = std::to_string(live.size()) + " simulated modules are running (processes";
         for (std::size_t i = 0; i < live.size(); ++i)
@@ -214,10 +216,20 @@ bool pidAfterCommand(int argc, char *argv[], int first)
 // one was sound and answered "ok", 1 otherwise.
 int runScript(Connection &connection)
 {
+    // A person at a terminal sees a prompt, and how to get out; a script's
+    // output stays as it was.
+    const bool typed = ::isatty(STDIN_FILENO) == 1;
+    if (typed)
+        std::fprintf(stderr, "vyrsim: one command a line; help lists them, Ctrl+D ends\n");
+    const auto prompt = [typed] {
+        if (typed)
+            std::fprintf(stderr, "vyrsim> ");
+        return true;
+    };
     bool allOk = true;
     std::string line;
     std::string error;
-    while (std::getline(std::cin, line)) {
+    while (prompt() && std::getline(std::cin, line)) {
         const std::size_t start = line.find_first_not_of(" \t\r");
         if (start == std::string::npos || line[start] == '#')
             continue; // blank lines and comments make scripts readable

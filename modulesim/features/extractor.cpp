@@ -4,6 +4,7 @@
 
 #include "angles.h"
 #include "enhance.h"
+#include "qualitygate.h"
 #include "ridgecells.h"
 #include "ridgeperiod.h"
 #include "segmentation.h"
@@ -63,8 +64,6 @@ Extraction extractFeatures(const GreyImage &image, ExtractionTrace *trace)
         print += mask.cells[i];
         usable += mask.cells[i] && quality.cells[i] >= kUsableQuality;
     }
-    result.printPercent = 100 * print / std::max(blocks, 1);
-    result.usablePercent = 100 * usable / std::max(blocks, 1);
 
     std::stable_sort(
         minutiae.begin(), minutiae.end(),
@@ -76,9 +75,10 @@ Extraction extractFeatures(const GreyImage &image, ExtractionTrace *trace)
         result.reliableMinutiae += m.quality >= kReliableQuality;
     }
     result.feature.ridges = ridgeCells(field, mask, quality);
-    result.accepted = result.printPercent >= VYRSIM_GATE_MIN_PRINT_PERCENT
-        && result.usablePercent >= VYRSIM_GATE_MIN_USABLE_PERCENT
-        && result.reliableMinutiae >= VYRSIM_GATE_MIN_MINUTIAE;
+    const GateVerdict verdict = judgeFrame(blocks, print, usable, result.reliableMinutiae);
+    result.printPercent = verdict.printPercent;
+    result.usablePercent = verdict.usablePercent;
+    result.accepted = verdict.accepted;
 
     if (trace) {
         trace->mask = mask;

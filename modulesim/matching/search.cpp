@@ -1,10 +1,10 @@
 #include "search.h"
 
 #include "matcher.h"
+#include "plumbing.h"
 #include "vyrsim.h"
 
 #include <system_error>
-#include <thread>
 
 namespace vyrsim {
 
@@ -42,15 +42,15 @@ SearchHit searchStore(const Template &probe, const Store &store, int first, int 
         occupied += store.occupied(id);
     const int middle = first + (end - first) / 2;
     SearchHit upper;
-    std::thread helper;
+    JoinedThread helper; // joined before `upper` goes, should the scan below throw
     if (occupied >= kSplitFrom) {
         try {
-            helper = std::thread([&] { upper = scan(probe, store, middle, end); });
+            helper.start([&] { upper = scan(probe, store, middle, end); });
         } catch (const std::system_error &) {
             // No thread to be had: one scan does it all.
         }
     }
-    if (helper.joinable()) {
+    if (helper.running()) {
         best = scan(probe, store, first, middle);
         helper.join();
         if (upper.score > best.score)

@@ -16,6 +16,13 @@ int Board::State::deviceCheck(int h, int addr) const
     return VYRSIM_OK;
 }
 
+int Board::useStore(const char *path)
+{
+    const std::lock_guard<std::mutex> writing(m_storeWriter);
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_state.store.use(path);
+}
+
 void Board::pace() const
 {
     const int ms = locked([](const State &state) { return state.delayMs; });

@@ -8,15 +8,16 @@ namespace vyrsim {
 
 int DeviceStore::storeChar(int h, int addr, int buffer, int id)
 {
-    return m_board.onDevice(h, addr, [&](Board::State &s) -> int {
+    return m_board.changeStoreOnDevice(h, addr, [&](Board::State &s, Store &next) {
         if (buffer < 0 || buffer >= Board::kBuffers)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        if (!s.store.store().contains(id))
+        if (!next.contains(id))
             return VYRSIM_ERR_BAD_ID;
         const Template &t = s.buffers[std::size_t(buffer)];
         if (t.empty())
             return VYRSIM_ERR_EMPTY;
-        return s.store.change([&](Store &store) { store.put(id, t); });
+        next.put(id, t);
+        return VYRSIM_OK;
     });
 }
 
@@ -34,19 +35,21 @@ int DeviceStore::loadChar(int h, int addr, int buffer, int id)
 
 int DeviceStore::delChar(int h, int addr, int id, int count)
 {
-    return m_board.onDevice(h, addr, [&](Board::State &s) -> int {
+    return m_board.changeStoreOnDevice(h, addr, [&](Board::State &, Store &next) {
         if (count < 1)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        if (id < 0 || (long long)id + count > s.store.store().capacity())
+        if (id < 0 || (long long)id + count > next.capacity())
             return VYRSIM_ERR_BAD_ID;
-        return s.store.change([&](Store &store) { store.erase(id, count); });
+        next.erase(id, count);
+        return VYRSIM_OK;
     });
 }
 
 int DeviceStore::empty(int h, int addr)
 {
-    return m_board.onDevice(h, addr, [](Board::State &s) {
-        return s.store.change([](Store &store) { store.clear(); });
+    return m_board.changeStoreOnDevice(h, addr, [](Board::State &, Store &next) {
+        next.clear();
+        return VYRSIM_OK;
     });
 }
 
@@ -112,10 +115,11 @@ int DeviceStore::readInfo(int h, int addr, int page, unsigned char *data)
 
 int DeviceStore::writeInfo(int h, int addr, int page, const unsigned char *data)
 {
-    return m_board.onDevice(h, addr, [&](Board::State &s) -> int {
+    return m_board.changeStoreOnDevice(h, addr, [&](Board::State &, Store &next) {
         if (page < 0 || page >= Store::kNotepadPages || !data)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        return s.store.change([&](Store &store) { store.setNotepad(page, data); });
+        next.setNotepad(page, data);
+        return VYRSIM_OK;
     });
 }
 

@@ -1,5 +1,7 @@
 #include "module.h"
 
+#include "vyrsim.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -59,10 +61,10 @@ Module::Module()
         s.attached = attached;
         s.delayMs = delayMs;
         s.sensor.setAutopilot(autopilot, finger);
-        if (storePath.empty())
-            std::fprintf(stderr, "vyrsim: no home directory, the store is kept in memory only\n");
-        s.store.use(storePath == "none" ? nullptr : storePath.c_str());
     });
+    if (storePath.empty())
+        std::fprintf(stderr, "vyrsim: no home directory, the store is kept in memory only\n");
+    m_board.useStore(storePath == "none" ? nullptr : storePath.c_str());
     addStartTemplates();
 }
 
@@ -87,8 +89,9 @@ void Module::addStartTemplates()
             continue;
         }
         const Template t = m_enrollments.of(finger);
-        m_board.locked([&](Board::State &s) {
-            return s.store.change([&](Store &store) { store.put(int(id), t); });
+        m_board.changeStore([&](Board::State &, Store &next) {
+            next.put(int(id), t);
+            return VYRSIM_OK;
         });
     }
     if (!skipped.empty())

@@ -1,5 +1,6 @@
 #include "persistentstore.h"
 
+#include "harness.h"
 #include "vyrsim.h"
 
 #include <cstdio>
@@ -48,21 +49,19 @@ int PersistentStore::load()
     return VYRSIM_ERR_FILE;
 }
 
-int PersistentStore::change(const std::function<void(Store &)> &edit)
+int PersistentStore::write(const Store &next)
 {
-    Store next = m_store;
-    edit(next);
-    if (m_file) {
-        std::string error;
-        if (!m_file->save(next, error)) {
-            if (!m_failing)
-                std::fprintf(stderr, "vyrsim: the store is not changed: %s\n", error.c_str());
-            m_failing = true;
-            return VYRSIM_ERR_FILE;
-        }
+    if (!m_file)
+        return VYRSIM_OK;
+    Harness::instance().passGate(kStoreWriteGate);
+    std::string error;
+    if (!m_file->save(next, error)) {
+        if (!m_failing)
+            std::fprintf(stderr, "vyrsim: the store is not changed: %s\n", error.c_str());
+        m_failing = true;
+        return VYRSIM_ERR_FILE;
     }
     m_failing = false;
-    m_store = std::move(next);
     return VYRSIM_OK;
 }
 

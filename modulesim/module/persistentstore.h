@@ -4,7 +4,6 @@
 #include "store.h"
 #include "storefile.h"
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -13,7 +12,10 @@ namespace vyrsim {
 // The template store and the file that keeps it across runs. A change is
 // made to a copy, the copy written to the file, and only then kept: the
 // store in memory never holds what the file does not. No lock of its own;
-// it lives inside the module's state, under the module's lock.
+// it lives inside the module's state. Board::changeStore and
+// Board::useStore, which alone change it, hold the store's writer lock
+// throughout, so that write() may run without the module's lock while
+// readers go on under it.
 class PersistentStore
 {
 public:
@@ -29,9 +31,11 @@ public:
     // The file's path, or nothing for a store in memory only.
     std::optional<std::string> path() const;
 
-    // Applies `edit` to a copy of the store and keeps it once it is written:
-    // VYRSIM_OK, or VYRSIM_ERR_FILE with the store unchanged.
-    int change(const std::function<void(Store &)> &edit);
+    // Writes `next` to the file, after the store write gate; nothing to do
+    // for a store in memory only. VYRSIM_OK, or VYRSIM_ERR_FILE.
+    int write(const Store &next);
+    // Keeps a store that write() accepted.
+    void keep(Store next) { m_store = std::move(next); }
 
 private:
     int load();

@@ -9,13 +9,14 @@ namespace vyrsim {
 
 int StoreControl::useStore(const char *path)
 {
-    return m_board.locked([&](Board::State &s) { return s.store.use(path); });
+    return m_board.useStore(path);
 }
 
 int StoreControl::setCapacity(int ids)
 {
-    return m_board.locked([&](Board::State &s) {
-        return s.store.change([&](Store &store) { store.setCapacity(ids); });
+    return m_board.changeStore([&](Board::State &, Store &next) {
+        next.setCapacity(ids);
+        return VYRSIM_OK;
     });
 }
 
@@ -31,10 +32,11 @@ int StoreControl::storeFinger(int id, int finger)
     const Template t = m_enrollments.of(finger);
     // Only the change of the store itself takes the module's lock; the
     // capacity is checked again, as it may have shrunk meanwhile.
-    return m_board.locked([&](Board::State &s) -> int {
-        if (!s.store.store().contains(id))
+    return m_board.changeStore([&](Board::State &, Store &next) {
+        if (!next.contains(id))
             return VYRSIM_ERR_BAD_ID;
-        return s.store.change([&](Store &store) { store.put(id, t); });
+        next.put(id, t);
+        return VYRSIM_OK;
     });
 }
 
@@ -50,17 +52,20 @@ int StoreControl::stored(int id) const
 
 int StoreControl::storeDelete(int id)
 {
-    return m_board.locked([&](Board::State &s) -> int {
+    return m_board.changeStore([&](Board::State &s, Store &next) -> int {
         if (const int rc = s.store.held(id))
             return rc;
-        return s.store.change([&](Store &store) { store.erase(id, 1); });
+        next.erase(id, 1);
+        return VYRSIM_OK;
     });
 }
 
 int StoreControl::storeClear()
 {
-    return m_board.locked(
-        [](Board::State &s) { return s.store.change([](Store &store) { store.clear(); }); });
+    return m_board.changeStore([](Board::State &, Store &next) {
+        next.clear();
+        return VYRSIM_OK;
+    });
 }
 
 int StoreControl::storeExport(int id, unsigned char *block) const
@@ -81,12 +86,13 @@ int StoreControl::storeImport(int id, const unsigned char *block, int length)
     if (!block)
         return VYRSIM_ERR_BAD_ARGUMENT;
     std::optional<Template> t = decodeTemplate(block, length);
-    return m_board.locked([&](Board::State &s) -> int {
-        if (!s.store.store().contains(id))
+    return m_board.changeStore([&](Board::State &, Store &next) {
+        if (!next.contains(id))
             return VYRSIM_ERR_BAD_ID;
         if (!t || t->empty())
             return VYRSIM_ERR_TEMPLATE;
-        return s.store.change([&](Store &store) { store.put(id, std::move(*t)); });
+        next.put(id, std::move(*t));
+        return VYRSIM_OK;
     });
 }
 

@@ -20,8 +20,8 @@ void TestControl::reset()
         s.sensor.reset();
         s.image = GreyImage();
         s.buffers = {};
-        s.store.use(nullptr);
     });
+    m_board.useStore(nullptr);
 }
 
 void TestControl::setAttached(bool attached)

@@ -278,10 +278,14 @@ bool StoreFile::replaceByTemporary(std::string &error)
         ::unlink(temporary.c_str());
         return false;
     }
-    // The rename itself lasts only once the directory is on disk too.
+    // The rename itself lasts only once the directory is on disk too: a
+    // save not known to last is a failed one. The file may hold the new
+    // store by now, but the caller keeps the old, as with any failed write.
     const Fd dir(::open(parentOf(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
-        ::fsync(dir.get());
+    if (dir.get() < 0 || ::fsync(dir.get()) != 0) {
+        error = "cannot flush the folder " + parentOf(m_path) + ": " + lastError();
+        return false;
+    }
     return true;
 }
 
