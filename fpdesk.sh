@@ -16,12 +16,15 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
+# qttranslations5-l10n: Qt's own buttons and dialogs in Chinese, like the window.
 PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libpng-dev
-          fonts-wqy-microhei xvfb xauth)
+          qttranslations5-l10n fonts-wqy-microhei xvfb xauth)
 # The Qt 6 build of the tests. Qt 6's CMake files want OpenGL's headers for
 # Gui and its moc from the tools package; named here, not left to qt6-base-dev.
 # The program asks the X server for its DPI itself when built with Qt 6.
-QT6_PACKAGES=(qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev)
+# libxkbcommon-dev: Qt 6's Gui package looks for XKB and says so when it is missing.
+QT6_PACKAGES=(qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev libxkbcommon-dev
+              qt6-translations-l10n)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
