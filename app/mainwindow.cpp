@@ -24,6 +24,9 @@
 
 namespace {
 
+// How often a close during a run looks whether the run has ended.
+constexpr int kFinishPollMs = 20;
+
 QString besideProgram(const char *relativePath)
 {
     return QCoreApplication::applicationDirPath() + "/" + relativePath;
@@ -208,13 +211,17 @@ void MainWindow::closeEvent(QCloseEvent *event)
     m_pThread.requestStop();
     Enable_btn(false);
     lable_status->setText("正在结束模块调用，请稍候…");
-    const auto closeOnceEnded = [this] {
+    // Looked for rather than connected to QThread::finished: a connection
+    // would have the ending thread call into this object while it goes.
+    auto *poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [this, poll] {
+        if (m_pThread.busy())
+            return;
+        poll->stop();
         m_pThread.waitForRun(); // the thread is on its way out
         close();
-    };
-    connect(&m_pThread, &QThread::finished, this, closeOnceEnded, Qt::QueuedConnection);
-    if (!m_pThread.isRunning()) // ended before the connection was made
-        QTimer::singleShot(0, this, closeOnceEnded);
+    });
+    poll->start(kFinishPollMs);
     QTimer::singleShot(m_finishBoundMs, this, [this] {
         if (!m_pThread.busy())
             return;

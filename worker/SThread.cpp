@@ -408,12 +408,12 @@ void SThread::stop()
 
 void SThread::waitForRun()
 {
-    if (isRunning()) {
-        // The window cannot take reports while it waits here, so the run must
-        // not wait for it to give hand-over slots back.
-        const HandOver::ReceiverWaiting waiting;
-        wait();
-    }
+    // Waited for even when isRunning() already says false: that is so while
+    // the thread still emits finished(), which reads this object. The window
+    // cannot take reports while it waits here, so the run must not wait for
+    // it to give hand-over slots back.
+    const HandOver::ReceiverWaiting waiting;
+    wait();
     busy(); // orders the last run's writes before whatever the caller does next
 }
 
