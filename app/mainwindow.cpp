@@ -2,6 +2,7 @@
 
 #include "MuItemDelegate.h"
 #include "handover.h"
+#include "modulecommands.h"
 #include "moduleformat.h"
 #include "mulistitemdata.h"
 
@@ -97,9 +98,9 @@ MainWindow::MainWindow(QWidget *parent)
             SLOT(ShowFinglist(unsigned char *)));
     connect(&m_pThread, SIGNAL(SShowfinger(unsigned char *, int, int)), this,
             SLOT(Showfinger(unsigned char *, int, int)));
-    connect(&m_pThread, SIGNAL(SShowReport(ModuleReport)), this, SLOT(ShowReport(ModuleReport)));
 
-    buildCommands();
+    m_commands = new ModuleCommands(*this, m_pThread);
+    updateCommands();
 }
 
 MainWindow::~MainWindow()
@@ -245,6 +246,12 @@ void MainWindow::ShowMsg(QString msg)
     if (m_closing)
         return;
     lable_status->setText(msg);
+}
+
+void MainWindow::updateCommands()
+{
+    if (m_commands)
+        m_commands->update(m_commandsEnabled, !m_frame.isNull());
 }
 
 void MainWindow::Enable_btn(bool bEnabled)

@@ -8,9 +8,7 @@
 
 #include <functional>
 
-class NotepadDialog;
-class QAction;
-class QKeySequence;
+class ModuleCommands;
 class QLabel;
 class QListView;
 class QPushButton;
@@ -39,6 +37,13 @@ public:
     // For tests: another bound, and what ends the program when it passes.
     void setFinishBound(int ms, std::function<void(int status)> end);
 
+    // What the module's other commands (ModuleCommands) use of the window.
+    QListView *templateList() const { return listView; }
+    const QImage &frame() const { return m_frame; } // null while the idle picture shows
+    bool closing() const { return m_closing; }
+    int selectedId() const; // the ID of the selected row, or -1
+    bool askTemplateId(const QString &label, int *id);
+
 public slots:
     void btnopen();
     void btnclose();
@@ -56,38 +61,12 @@ public slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
 
-private slots:
-    // The module's other commands, from context menus and shortcuts
-    // (morecommands.cpp).
-    void saveImage();
-    void matchFinger();
-    void exportTemplate();
-    void deleteTemplate();
-    void importTemplate();
-    void emptyStore();
-    void showModuleInfo();
-    void editNotepad();
-    void ShowReport(ModuleReport report);
-
 private:
-    bool askTemplateId(const QString &label, int *id);
     void startRun();
     void showFrame(const unsigned char *fingerdata, int w, int h);
     void showList(const unsigned char *fplist);
 
-    void buildCommands();
-    QAction *addCommand(const QString &text, const QKeySequence &key, void (MainWindow::*slot)());
-    void imageMenu(const QPoint &pos);
-    void listMenu(const QPoint &pos);
     void updateCommands();
-    int targetId() const;
-    QString askSavePath(const QString &title, const QString &name, const QString &filters,
-                        QString *filter);
-    void saveTemplate(const ModuleReport &report);
-    void openNotepad(const QByteArray &pages);
-    void writeNotepadPage(int page, const QByteArray &bytes);
-    void importChecked(int templateLength);
-    int selectedId() const;
 
     SThread m_pThread;
     QPushButton *btn_opendevice = nullptr;
@@ -101,25 +80,13 @@ private:
     QLabel *lable_status = nullptr;
     QListView *listView = nullptr;
 
-    QAction *act_saveimage = nullptr;
-    QAction *act_match = nullptr;
-    QAction *act_export = nullptr;
-    QAction *act_delete = nullptr;
-    QAction *act_import = nullptr;
-    QAction *act_empty = nullptr;
-    QAction *act_moduleinfo = nullptr;
-    QAction *act_notepad = nullptr;
+    ModuleCommands *m_commands = nullptr; // the commands of the context menus
     bool m_commandsEnabled = true; // as the buttons: off during a run
     bool m_closing = false; // once set, reports show nothing
     bool m_finishing = false; // closed during a run: waiting for its module call
     int m_finishBoundMs = kFinishBoundMs;
     std::function<void(int)> m_end;
-    int m_menuRow = -1; // the ID of the row a context menu was opened on
     QImage m_frame; // the frame shown, as the module took it; null for the idle picture
-    QString m_folder; // the last folder of a file dialog, for this session only
-    QString m_exportPath; // where the template on its way from the module goes
-    QByteArray m_importBytes; // the template file on its way to the module
-    NotepadDialog *m_notepad = nullptr; // open while the notepad is shown
 };
 
 #endif // MAINWINDOW_H

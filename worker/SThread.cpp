@@ -1,5 +1,6 @@
 #include "SThread.h"
 
+#include "commandtable.h"
 #include "devicestate.h"
 #include "handover.h"
 #include "modulelib.h"
@@ -108,7 +109,9 @@ void SThread::run()
     }
     emit SEnable_btn(false);
 
-    const QString missing = missingEntryPoint(m_option);
+    // The row of the command, read before the open, which may end the run.
+    const CommandRow *command = commandRow(m_option);
+    const QString missing = command ? missingEntryPoint(*command) : QString();
     if (!missing.isEmpty()) {
         emit SShowMsg(QString("动态库缺少接口 %1").arg(missing));
         m_option = OpIdle;
@@ -123,19 +126,9 @@ void SThread::run()
         emit SEnable_btn(true);
         return;
     }
-    runfclose();
-    runfviewfinger();
-    runfenrollfinger();
-    runfdelfinger();
-    runfsearchfinger();
-    runfmatchfinger();
-    runfexportchar();
-    runfimportcheck();
-    runfimportchar();
-    runfempty();
-    runfmoduleinfo();
-    runfreadinfo();
-    runfwriteinfo();
+    // Every runner acts only while m_option holds its own code.
+    if (command && command->operation != OpOpen)
+        (this->*command->runner)();
 
     m_option = OpIdle;
     emit SEnable_btn(true);
@@ -344,50 +337,13 @@ void SThread::fsearchfinger()
     m_option.exchange(OpSearch);
 }
 
-void SThread::fmatchfinger(int id)
+void SThread::fcommand(Operation operation, const CommandInput &input)
 {
-    m_option.exchange(OpMatch);
-    enrollid = id;
-}
-
-void SThread::fexportchar(int id)
-{
-    m_option.exchange(OpExport);
-    enrollid = id;
-}
-
-void SThread::fimportcheck()
-{
-    m_option.exchange(OpImportCheck);
-}
-
-void SThread::fimportchar(int id, const QByteArray &templateBytes)
-{
-    m_option.exchange(OpImport);
-    enrollid = id;
-    m_payload = templateBytes;
-}
-
-void SThread::fempty()
-{
-    m_option.exchange(OpEmpty);
-}
-
-void SThread::fmoduleinfo()
-{
-    m_option.exchange(OpModuleInfo);
-}
-
-void SThread::freadinfo()
-{
-    m_option.exchange(OpReadNotepad);
-}
-
-void SThread::fwriteinfo(int page, const QByteArray &pageBytes)
-{
-    m_option.exchange(OpWriteNotepad);
-    m_page = page;
-    m_payload = pageBytes;
+    m_option.exchange(operation);
+    if (input.id)
+        enrollid = *input.id;
+    m_payload = input.payload;
+    m_page = input.page;
 }
 
 bool SThread::busy() const

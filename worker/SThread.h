@@ -1,13 +1,24 @@
 #ifndef STHREAD_H
 #define STHREAD_H
 
+#include "devicestate.h"
 #include "modulereport.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QThread>
 
+#include <optional>
+
 class QLibrary;
+
+// What a command of the table works on, handed to the worker with its code.
+struct CommandInput
+{
+    std::optional<int> id; // the template ID, into enrollid; none leaves it
+    QByteArray payload; // the template to import, the notepad page to write
+    int page = 0; // the notepad page to write
+};
 
 // The device worker. Every start runs one operator command on a new thread:
 // the setter called before the start chooses which. The worker reports only
@@ -32,7 +43,9 @@ public:
     void runfsearchfinger();
     void fplist();
 
-    // The module's other commands (moreoperations.cpp).
+    // The module's other commands: on stored templates
+    // (templateoperations.cpp), on the module's own data
+    // (moduledataoperations.cpp).
     void runfmatchfinger();
     void runfexportchar();
     void runfimportcheck();
@@ -48,14 +61,9 @@ public:
     void fenrollfinger(int id);
     void fdelfinger(int id);
     void fsearchfinger();
-    void fmatchfinger(int id);
-    void fexportchar(int id);
-    void fimportcheck();
-    void fimportchar(int id, const QByteArray &templateBytes);
-    void fempty();
-    void fmoduleinfo();
-    void freadinfo();
-    void fwriteinfo(int page, const QByteArray &pageBytes);
+    // The setter of every other command in the command table
+    // (commandtable.h): its code and what it works on.
+    void fcommand(Operation operation, const CommandInput &input = {});
 
     // Whether a run is under way or its thread still winding down. Once this
     // says false, everything the last run wrote is visible to the caller.

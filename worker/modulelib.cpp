@@ -1,10 +1,5 @@
 #include "modulelib.h"
 
-#include "devicestate.h"
-
-#include <initializer_list>
-#include <utility>
-
 Q_VYR_SETPATH VYR_SETPATH = nullptr;
 Q_VYR_MODE VYR_MODE = nullptr;
 Q_VYR_Delaytime VYR_Delaytime = nullptr;
@@ -34,60 +29,3 @@ Q_VYRImgData2BMP VYRImgData2BMP = nullptr;
 Q_VYRGetImgDataFromBMP VYRGetImgDataFromBMP = nullptr;
 Q_VYRReadInfo VYRReadInfo = nullptr;
 Q_VYRWriteInfo VYRWriteInfo = nullptr;
-
-namespace {
-
-using Need = std::pair<const char *, bool>;
-#define NEED(entry) Need(#entry, entry != nullptr)
-
-QString firstMissing(std::initializer_list<Need> needs)
-{
-    for (const Need &need : needs) {
-        if (!need.second)
-            return QString::fromLatin1(need.first);
-    }
-    return QString();
-}
-
-} // namespace
-
-QString missingEntryPoint(int operation)
-{
-    // Open, enrollment, deletion, import and emptying end with the index query.
-    switch (operation) {
-    case OpOpen:
-        return firstMissing({NEED(VYR_SETPATH), NEED(VYROpenDeviceEx), NEED(VYRReadIndexTable)});
-    case OpClose:
-        return firstMissing({NEED(VYRCloseDeviceEx)});
-    case OpCapture:
-        return firstMissing({NEED(VYRGetImage), NEED(VYRUpImage)});
-    case OpEnroll:
-        return firstMissing({NEED(VYRGetImage), NEED(VYRUpImage), NEED(VYRGenChar),
-                             NEED(VYRRegModule), NEED(VYRStoreChar), NEED(VYRReadIndexTable)});
-    case OpDelete:
-        return firstMissing({NEED(VYRDelChar), NEED(VYRReadIndexTable)});
-    case OpSearch:
-        return firstMissing(
-            {NEED(VYRGetImage), NEED(VYRUpImage), NEED(VYRGenChar), NEED(VYRSearch)});
-    case OpMatch:
-        return firstMissing({NEED(VYRLoadChar), NEED(VYRGetImage), NEED(VYRUpImage),
-                             NEED(VYRGenChar), NEED(VYRMatch)});
-    case OpExport:
-        return firstMissing({NEED(VYRLoadChar), NEED(VYRUpChar)});
-    case OpImport:
-        return firstMissing({NEED(VYRDownChar), NEED(VYRStoreChar), NEED(VYRReadIndexTable)});
-    case OpImportCheck:
-        return firstMissing(
-            {NEED(VYRGetCharLen), NEED(VYRDownChar), NEED(VYRStoreChar), NEED(VYRReadIndexTable)});
-    case OpEmpty:
-        return firstMissing({NEED(VYREmpty), NEED(VYRReadIndexTable)});
-    case OpModuleInfo:
-        return firstMissing({NEED(VYRReadParTable), NEED(VYRTemplateNum), NEED(VYRGetCharLen)});
-    case OpReadNotepad:
-        return firstMissing({NEED(VYRReadInfo)});
-    case OpWriteNotepad:
-        return firstMissing({NEED(VYRWriteInfo)});
-    default:
-        return QString();
-    }
-}

@@ -1,8 +1,6 @@
 #ifndef MODULELIB_H
 #define MODULELIB_H
 
-#include <QString>
-
 // The module library's entry points, bound by SThread::Loadso(). Each
 // pointer is named like the symbol it is bound to and stays null when the
 // library lacks that symbol; a null pointer is never called.
@@ -66,9 +64,5 @@ extern Q_VYRImgData2BMP VYRImgData2BMP;
 extern Q_VYRGetImgDataFromBMP VYRGetImgDataFromBMP;
 extern Q_VYRReadInfo VYRReadInfo;
 extern Q_VYRWriteInfo VYRWriteInfo;
-
-// The first entry point that the operation with this code would call but the
-// library lacks, or an empty string when it can call all of them.
-QString missingEntryPoint(int operation);
 
 #endif // MODULELIB_H

@@ -109,30 +109,19 @@ void WorkerHarness::start(Operation operation, int id)
     case OpSearch:
         worker.fsearchfinger();
         break;
-    case OpMatch:
-        worker.fmatchfinger(id);
+    default: {
+        // The commands of the table: the ID where they take one, the page
+        // where they write one.
+        CommandInput input;
+        if (operation == OpMatch || operation == OpExport || operation == OpImport)
+            input.id = id;
+        if (operation == OpWriteNotepad)
+            input.page = id;
+        if (operation == OpImport || operation == OpWriteNotepad)
+            input.payload = payload;
+        worker.fcommand(operation, input);
         break;
-    case OpExport:
-        worker.fexportchar(id);
-        break;
-    case OpImport:
-        worker.fimportchar(id, payload);
-        break;
-    case OpImportCheck:
-        worker.fimportcheck();
-        break;
-    case OpEmpty:
-        worker.fempty();
-        break;
-    case OpModuleInfo:
-        worker.fmoduleinfo();
-        break;
-    case OpReadNotepad:
-        worker.freadinfo();
-        break;
-    default:
-        worker.fwriteinfo(id, payload);
-        break;
+    }
     }
     worker.start(QThread::InheritPriority);
 }

@@ -1,6 +1,5 @@
-// The module's commands beyond the six buttons: 1:1 match, template export
-// and import, emptying the store, module information and the notepad. Each
-// acts only when m_option holds its own code, like the six.
+// The commands on stored templates: 1:1 match, template export and import,
+// emptying the store. Each acts only when m_option holds its own code.
 
 #include "SThread.h"
 
@@ -8,25 +7,16 @@
 #include "modulelib.h"
 #include "moduletrace.h"
 
-#include <algorithm>
-#include <cstring>
 #include <vector>
 
 namespace {
 
 constexpr int DEV_ADDR = -1;
 // Room for the blocks the library writes. A vendor's library may write more
-// than the length it names, so the buffers are generous and zeroed.
+// than the length it names, so the buffer is generous and zeroed.
 constexpr int kTemplateRoom = 8192;
-constexpr int kTableRoom = 256;
-constexpr int kPageRoom = 256;
 // The stored template goes to buffer 0; a press makes its feature in buffer 1.
 constexpr int kStoredBuffer = 0;
-
-QByteArray bytesOf(const unsigned char *data, int size)
-{
-    return QByteArray(reinterpret_cast<const char *>(data), size);
-}
 
 } // namespace
 
@@ -64,7 +54,7 @@ void SThread::runfexportchar()
     ModuleReport report;
     report.operation = OpExport;
     report.id = enrollid;
-    report.bytes = bytesOf(block.data(), length);
+    report.bytes = QByteArray(reinterpret_cast<const char *>(block.data()), length);
     emit SShowReport(report);
 }
 
@@ -106,65 +96,4 @@ void SThread::runfempty()
     const int ret = VYR(VYREmpty, hHandle[0], DEV_ADDR);
     emit SShowMsg(ret == 0 ? "清空成功" : "清空失败");
     fplist();
-}
-
-void SThread::runfmoduleinfo()
-{
-    if (m_option != OpModuleInfo)
-        return;
-    unsigned char table[kTableRoom] = {};
-    int templates = 0;
-    int length = 0;
-    int ret = VYR(VYRReadParTable, hHandle[0], DEV_ADDR, table);
-    if (ret == 0)
-        ret = VYR(VYRTemplateNum, hHandle[0], DEV_ADDR, &templates);
-    if (ret == 0)
-        ret = VYR(VYRGetCharLen, &length);
-    if (ret != 0) {
-        emit SShowMsg("读取模块信息失败");
-        return;
-    }
-    ModuleReport report;
-    report.operation = OpModuleInfo;
-    report.bytes = bytesOf(table, kParTableBytes);
-    report.templates = templates;
-    report.templateLength = length;
-    emit SShowReport(report);
-}
-
-void SThread::runfreadinfo()
-{
-    if (m_option != OpReadNotepad)
-        return;
-    QByteArray pages;
-    for (int page = 0; page < kNotepadPages; ++page) {
-        unsigned char data[kPageRoom] = {};
-        if (VYR(VYRReadInfo, hHandle[0], DEV_ADDR, page, data) != 0) {
-            emit SShowMsg("读取记事本失败");
-            return;
-        }
-        pages += bytesOf(data, kNotepadPageBytes);
-    }
-    ModuleReport report;
-    report.operation = OpReadNotepad;
-    report.bytes = pages;
-    emit SShowReport(report);
-}
-
-void SThread::runfwriteinfo()
-{
-    if (m_option != OpWriteNotepad)
-        return;
-    unsigned char data[kPageRoom] = {};
-    std::memcpy(data, m_payload.constData(),
-                std::size_t(std::min<qsizetype>(m_payload.size(), kNotepadPageBytes)));
-    const int ret = VYR(VYRWriteInfo, hHandle[0], DEV_ADDR, m_page, data);
-    emit SShowMsg(ret == 0 ? "写入记事本成功" : "写入记事本失败");
-    if (ret != 0)
-        return;
-    ModuleReport report; // the page as written, for the notepad still open
-    report.operation = OpWriteNotepad;
-    report.id = m_page;
-    report.bytes = bytesOf(data, kNotepadPageBytes);
-    emit SShowReport(report);
 }

@@ -1,0 +1,332 @@
+#include "modulecommands.h"
+
+#include "askyesno.h"
+#include "commandtable.h"
+#include "mainwindow.h"
+#include "moduleinfo.h"
+#include "mulistitemdata.h"
+#include "notepaddialog.h"
+#include "regularfile.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QMessageBox>
+
+#include <optional>
+#include <tuple>
+#include <utility>
+
+namespace {
+
+const QString kImageFilters = QStringLiteral("PNG 图像 (*.png);;BMP 图像 (*.bmp)");
+const QString kTemplateFilters = QStringLiteral("模板文件 (*.dat);;所有文件 (*)");
+// No module's template comes near this; a larger file is refused unread.
+constexpr qint64 kTemplateFileLimit = 64 * 1024;
+
+// The ID a row stands for, or -1.
+int idOfRow(const QModelIndex &index)
+{
+    const QVariant id = index.data(kTemplateIdRole);
+    return id.isValid() ? id.toInt() : -1;
+}
+
+// The file a frame is written to and its format. A suffix of a format Qt
+// writes decides the format ("x.jpg" is a JPEG); otherwise the chosen
+// filter's suffix is added ("frame" and "frame.v2" become PNG files
+// "frame.png" and "frame.v2.png").
+std::pair<QString, QByteArray> imageTarget(const QString &typed, const QString &filter)
+{
+    const QByteArray suffix = QFileInfo(typed).suffix().toLower().toLatin1();
+    if (!suffix.isEmpty() && QImageWriter::supportedImageFormats().contains(suffix))
+        return {typed, suffix};
+    const QByteArray chosen = filter.contains("bmp") ? "bmp" : "png";
+    return {typed + "." + QString::fromLatin1(chosen), chosen};
+}
+
+} // namespace
+
+ModuleCommands::ModuleCommands(MainWindow &window, SThread &worker)
+    : QObject(&window)
+    , m_window(window)
+    , m_worker(worker)
+{
+    act_saveimage = addCommand("保存图像…", QKeySequence("Ctrl+S"), &ModuleCommands::saveImage);
+    act_match = addCommand("比对指纹", QKeySequence("Ctrl+M"), &ModuleCommands::matchFinger);
+    act_export = addCommand("导出模板…", QKeySequence("Ctrl+E"), &ModuleCommands::exportTemplate);
+    act_delete = addCommand("删除", QKeySequence("Del"), &ModuleCommands::deleteTemplate);
+    act_import = addCommand("导入模板…", QKeySequence("Ctrl+O"), &ModuleCommands::importTemplate);
+    act_empty = addCommand("清空指纹库", QKeySequence(), &ModuleCommands::emptyStore);
+    act_moduleinfo
+        = addCommand("模块信息", QKeySequence("Ctrl+I"), &ModuleCommands::showModuleInfo);
+    act_notepad = addCommand("记事本…", QKeySequence(), &ModuleCommands::editNotepad);
+
+    m_window.f_finger->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_window.f_finger, &QWidget::customContextMenuRequested, this,
+            &ModuleCommands::imageMenu);
+    m_window.templateList()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_window.templateList(), &QWidget::customContextMenuRequested, this,
+            &ModuleCommands::listMenu);
+    connect(&m_worker, &SThread::SShowReport, this, &ModuleCommands::showReport);
+}
+
+// An action of the window's own, so that its shortcut works wherever the
+// focus is in the window, with or without a menu open.
+QAction *ModuleCommands::addCommand(const QString &text, const QKeySequence &key,
+                                    void (ModuleCommands::*slot)())
+{
+    auto *action = new QAction(text, this);
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, slot);
+    m_window.addAction(action);
+    return action;
+}
+
+void ModuleCommands::imageMenu(const QPoint &pos)
+{
+    QMenu menu(&m_window);
+    menu.addAction(act_saveimage);
+    menu.addSeparator();
+    menu.addActions({act_import, act_empty, act_moduleinfo, act_notepad});
+    menu.exec(m_window.f_finger->mapToGlobal(pos));
+}
+
+// On a row: the commands on its ID. Elsewhere: those on the whole store.
+void ModuleCommands::listMenu(const QPoint &pos)
+{
+    QMenu menu(&m_window);
+    const QModelIndex index = m_window.templateList()->indexAt(pos);
+    if (index.isValid()) {
+        m_menuRow = idOfRow(index);
+        menu.addActions({act_match, act_export});
+        menu.addSeparator();
+        menu.addAction(act_delete);
+    } else {
+        menu.addActions({act_import, act_empty, act_moduleinfo, act_notepad});
+    }
+    menu.exec(m_window.templateList()->viewport()->mapToGlobal(pos));
+    m_menuRow = -1;
+}
+
+void ModuleCommands::update(bool enabled, bool frameShown)
+{
+    m_enabled = enabled;
+    for (QAction *action :
+         {act_match, act_export, act_delete, act_import, act_empty, act_moduleinfo, act_notepad})
+        action->setEnabled(enabled);
+    act_saveimage->setEnabled(enabled && frameShown);
+}
+
+// The row a menu was opened on, or else the selected row; -1 for none.
+int ModuleCommands::targetId() const
+{
+    return m_menuRow >= 0 ? m_menuRow : m_window.selectedId();
+}
+
+bool ModuleCommands::start(Operation operation, const CommandInput &input)
+{
+    if (m_worker.busy())
+        return false;
+    m_worker.fcommand(operation, input);
+    m_worker.start(QThread::InheritPriority);
+    return true;
+}
+
+QString ModuleCommands::askSavePath(const QString &title, const QString &name,
+                                    const QString &filters, QString *filter)
+{
+    const QDir folder(m_folder.isEmpty() ? QDir::homePath() : m_folder);
+    // The question before replacing a file is asked of the file really
+    // written, once its suffix is known.
+    const QString path
+        = QFileDialog::getSaveFileName(&m_window, title, folder.filePath(name), filters, filter,
+                                       QFileDialog::DontConfirmOverwrite);
+    if (!path.isEmpty())
+        m_folder = QFileInfo(path).absolutePath();
+    return path;
+}
+
+void ModuleCommands::saveImage()
+{
+    const QImage frame = m_window.frame(); // the frame shown when the operator asked
+    if (m_worker.busy() || frame.isNull())
+        return;
+    QString name = "指纹.png";
+    QString path;
+    QByteArray format;
+    for (;;) {
+        QString filter;
+        const QString typed = askSavePath("保存图像", name, kImageFilters, &filter);
+        if (typed.isEmpty())
+            return;
+        std::tie(path, format) = imageTarget(typed, filter);
+        if (!QFileInfo(path).isFile()
+            || askYesNo(&m_window,
+                        QString("%1 已存在，要替换它吗？").arg(QFileInfo(path).fileName())))
+            break;
+        name = QFileInfo(path).fileName(); // declined: the dialog again
+    }
+    // PNG and the other grey formats keep the grey levels as grey; BMP takes
+    // them with a grey palette.
+    const QImage image = format == "bmp" ? frame : frame.convertToFormat(QImage::Format_Grayscale8);
+    const bool saved = writeRegularFile(path, [&](QIODevice &file) {
+        QImageWriter writer(&file, format);
+        return writer.write(image);
+    });
+    m_window.ShowMsg(saved ? "保存图像成功" : "保存图像失败");
+}
+
+void ModuleCommands::matchFinger()
+{
+    const int id = targetId();
+    if (id >= 0)
+        start(OpMatch, {id, {}, 0});
+}
+
+void ModuleCommands::exportTemplate()
+{
+    const int id = targetId();
+    if (m_worker.busy() || id < 0)
+        return;
+    QString filter;
+    const QString path
+        = askSavePath("导出模板", QString("指纹%1.dat").arg(id), kTemplateFilters, &filter);
+    if (!path.isEmpty() && start(OpExport, {id, {}, 0}))
+        m_exportPath = path;
+}
+
+void ModuleCommands::deleteTemplate()
+{
+    const int id = targetId();
+    if (m_worker.busy() || id < 0)
+        return;
+    // The button's own command, with the row's ID.
+    if (!askYesNo(&m_window, QString("确定删除指纹[%1]？").arg(id)) || m_worker.busy())
+        return;
+    m_worker.fdelfinger(id);
+    m_worker.start(QThread::InheritPriority);
+}
+
+// A file of the wrong size is refused before the operator is asked for an
+// ID and before any call that reaches the device: a first run asks the
+// library its template length, and importChecked() goes on from there.
+void ModuleCommands::importTemplate()
+{
+    if (m_worker.busy())
+        return;
+    const QDir folder(m_folder.isEmpty() ? QDir::homePath() : m_folder);
+    const QString path
+        = QFileDialog::getOpenFileName(&m_window, "导入模板", folder.path(), kTemplateFilters);
+    if (path.isEmpty())
+        return;
+    m_folder = QFileInfo(path).absolutePath();
+    const std::optional<QByteArray> bytes = readRegularFile(path, kTemplateFileLimit);
+    if (!bytes) {
+        m_window.ShowMsg("模板文件无效");
+        return;
+    }
+    if (start(OpImportCheck))
+        m_importBytes = *bytes;
+}
+
+void ModuleCommands::importChecked(const ModuleReport &report)
+{
+    const QByteArray bytes = std::exchange(m_importBytes, QByteArray());
+    if (bytes.size() != report.templateLength) {
+        m_window.ShowMsg("模板文件无效");
+        return;
+    }
+    // The checking run has sent its last report; its thread may still be ending.
+    m_worker.waitForRun();
+    int id = 0;
+    if (!m_window.askTemplateId("请输入导入ID(0-999)", &id) || m_window.closing())
+        return;
+    start(OpImport, {id, bytes, 0});
+}
+
+void ModuleCommands::emptyStore()
+{
+    if (m_worker.busy())
+        return;
+    if (askYesNo(&m_window, "确定清空指纹库？"))
+        start(OpEmpty);
+}
+
+void ModuleCommands::showModuleInfo()
+{
+    start(OpModuleInfo);
+}
+
+void ModuleCommands::editNotepad()
+{
+    start(OpReadNotepad);
+}
+
+// Each command's row says how its report is shown.
+void ModuleCommands::showReport(const ModuleReport &report)
+{
+    using Show = void (ModuleCommands::*)(const ModuleReport &);
+    static const std::pair<ReportShown, Show> shows[] = {
+        {ReportShown::TemplateFile, &ModuleCommands::saveTemplate},
+        {ReportShown::ModuleInfo, &ModuleCommands::showParameters},
+        {ReportShown::Notepad, &ModuleCommands::openNotepad},
+        {ReportShown::NotepadPage, &ModuleCommands::showPageWritten},
+        {ReportShown::TemplateLength, &ModuleCommands::importChecked},
+    };
+    const CommandRow *command = commandRow(report.operation);
+    if (m_window.closing() || !command)
+        return;
+    for (const auto &[shown, show] : shows) {
+        if (shown == command->report)
+            (this->*show)(report);
+    }
+}
+
+void ModuleCommands::showParameters(const ModuleReport &report)
+{
+    QMessageBox::information(&m_window, "提示",
+                             moduleInfoText(report.bytes, report.templates, report.templateLength),
+                             QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void ModuleCommands::showPageWritten(const ModuleReport &report)
+{
+    if (m_notepad)
+        m_notepad->pageWritten(report.id, report.bytes);
+}
+
+// All of the bytes or none: a failed write leaves an earlier file as it was.
+void ModuleCommands::saveTemplate(const ModuleReport &report)
+{
+    const bool saved = writeRegularFile(m_exportPath, [&](QIODevice &file) {
+        return file.write(report.bytes) == report.bytes.size();
+    });
+    m_window.ShowMsg(saved ? "导出模板成功" : "导出模板失败");
+}
+
+// The dialog stays open across writes: each page written is shown in it as
+// the module took it.
+void ModuleCommands::openNotepad(const ModuleReport &report)
+{
+    NotepadDialog dialog(report.bytes, &m_window);
+    connect(&dialog, &NotepadDialog::writeRequested, this, &ModuleCommands::writeNotepadPage);
+    m_notepad = &dialog;
+    dialog.exec();
+    m_notepad = nullptr;
+}
+
+void ModuleCommands::writeNotepadPage(int page, const QByteArray &bytes)
+{
+    // A write still under way is not overtaken; the reading run, or the last
+    // write, has sent its last report, but its thread may still be ending.
+    if (m_window.closing() || !m_enabled)
+        return;
+    m_worker.waitForRun();
+    start(OpWriteNotepad, {std::nullopt, bytes, page});
+}

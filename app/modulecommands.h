@@ -1,0 +1,83 @@
+#ifndef MODULECOMMANDS_H
+#define MODULECOMMANDS_H
+
+#include "SThread.h"
+#include "modulereport.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class MainWindow;
+class NotepadDialog;
+class QAction;
+class QKeySequence;
+class QPoint;
+
+// The module's commands beyond the six buttons: their actions and
+// shortcuts, the context menus of the image and the list, their dialogs
+// and files, and the reports their runs send back. Those that reach the
+// module run on the worker like the six; saving the image does not reach it
+// at all. The window stays the window of the six buttons: it hands this
+// class its image, its list and its status line through the few hooks it
+// offers, and says when a run starts or ends and when the frame changes.
+class ModuleCommands : public QObject
+{
+    Q_OBJECT
+
+public:
+    ModuleCommands(MainWindow &window, SThread &worker);
+
+    // The window's buttons went grey or came back; a frame, or the idle
+    // picture, is shown.
+    void update(bool enabled, bool frameShown);
+
+private slots:
+    void saveImage();
+    void matchFinger();
+    void exportTemplate();
+    void deleteTemplate();
+    void importTemplate();
+    void emptyStore();
+    void showModuleInfo();
+    void editNotepad();
+    void showReport(const ModuleReport &report);
+
+private:
+    QAction *addCommand(const QString &text, const QKeySequence &key,
+                        void (ModuleCommands::*slot)());
+    void imageMenu(const QPoint &pos);
+    void listMenu(const QPoint &pos);
+    int targetId() const;
+    // Starts the command unless a run is under way; false when refused.
+    bool start(Operation operation, const CommandInput &input = {});
+    QString askSavePath(const QString &title, const QString &name, const QString &filters,
+                        QString *filter);
+
+    // How each kind of report is shown (commandtable.h).
+    void saveTemplate(const ModuleReport &report);
+    void showParameters(const ModuleReport &report);
+    void openNotepad(const ModuleReport &report);
+    void showPageWritten(const ModuleReport &report);
+    void importChecked(const ModuleReport &report);
+    void writeNotepadPage(int page, const QByteArray &bytes);
+
+    MainWindow &m_window;
+    SThread &m_worker;
+    QAction *act_saveimage = nullptr;
+    QAction *act_match = nullptr;
+    QAction *act_export = nullptr;
+    QAction *act_delete = nullptr;
+    QAction *act_import = nullptr;
+    QAction *act_empty = nullptr;
+    QAction *act_moduleinfo = nullptr;
+    QAction *act_notepad = nullptr;
+    bool m_enabled = true; // as the buttons: off during a run
+    int m_menuRow = -1; // the ID of the row a context menu was opened on
+    QString m_folder; // the last folder of a file dialog, for this session only
+    QString m_exportPath; // where the template on its way from the module goes
+    QByteArray m_importBytes; // the template file on its way to the module
+    NotepadDialog *m_notepad = nullptr; // open while the notepad is shown
+};
+
+#endif // MODULECOMMANDS_H
