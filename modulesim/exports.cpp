@@ -17,6 +17,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 using vyrsim::Harness;
 using vyrsim::Module;
@@ -294,6 +295,18 @@ int VYRWriteInfo(int h, int addr, int page, unsigned char *data)
         return deviceStore().writeInfo(h, addr, page, data);
     });
 }
+
+} // extern "C"
+
+// Each export is the function the list names, with the very signature the
+// program's pointer type (Q_<name> in worker/modulelib.h) is made from.
+#define VYR_CHECK_EXPORT(result, name, parameters)                                                 \
+    static_assert(std::is_same_v<decltype(&::name), result(*) parameters>,                         \
+                  #name " is exported with another signature than the list gives");
+VYR_ENTRY_POINTS(VYR_CHECK_EXPORT)
+#undef VYR_CHECK_EXPORT
+
+extern "C" {
 
 // Control
 

@@ -1,29 +1,24 @@
 #include "harness.h"
 
+#include "api/vyr_entrypoints.h"
+
 #include <algorithm>
-#include <array>
+#include <iterator>
 
 namespace vyrsim {
 
 namespace {
 
-constexpr std::array<const char *, 29> kEntryPoints
-    = {"VYR_SETPATH",      "VYR_MODE",         "VYR_Delaytime",
-       "VYROpenDeviceEx",  "VYRCloseDeviceEx", "VYRVfyPwd",
-       "VYRGetImage",      "VYRUpImage",       "VYRGenChar",
-       "VYRMatch",         "VYRSearch",        "VYRRegModule",
-       "VYRStoreChar",     "VYRLoadChar",      "VYRUpChar",
-       "VYRDownChar",      "VYRDelChar",       "VYREmpty",
-       "VYRReadParTable",  "VYRTemplateNum",   "VYRReadIndexTable",
-       "VYRGetRandomData", "VYRDoUserDefine",  "VYRSetCharLen",
-       "VYRGetCharLen",    "VYRImgData2BMP",   "VYRGetImgDataFromBMP",
-       "VYRReadInfo",      "VYRWriteInfo"};
+#define VYR_ENTRY_NAME(result, name, parameters) #name,
+constexpr const char *kEntryPoints[] = {VYR_ENTRY_POINTS(VYR_ENTRY_NAME)};
+#undef VYR_ENTRY_NAME
 
 } // namespace
 
 bool isEntryPoint(const std::string &name)
 {
-    return std::find(kEntryPoints.begin(), kEntryPoints.end(), name) != kEntryPoints.end();
+    return std::find(std::begin(kEntryPoints), std::end(kEntryPoints), name)
+        != std::end(kEntryPoints);
 }
 
 Harness &Harness::instance()

@@ -15,20 +15,11 @@ const QStringList kOpen {"VYR_SETPATH(2, 1) = 0", "VYROpenDeviceEx(hHandle, 2, n
 const QStringList kNotOpen {"enable:0", "msg:请先打开设备", "enable:1"};
 
 // Clears one entry point, as a library that lacks it leaves it.
-#define ENTRY(name)                                                                                \
-    {                                                                                              \
-        QStringLiteral(#name), [] {                                                                \
-            name = nullptr;                                                                        \
-        }                                                                                          \
-    }
-const QMap<QString, void (*)()> kClear {
-    ENTRY(VYR_SETPATH),     ENTRY(VYROpenDeviceEx), ENTRY(VYRCloseDeviceEx),  ENTRY(VYRGetImage),
-    ENTRY(VYRUpImage),      ENTRY(VYRGenChar),      ENTRY(VYRRegModule),      ENTRY(VYRStoreChar),
-    ENTRY(VYRDelChar),      ENTRY(VYRSearch),       ENTRY(VYRReadIndexTable), ENTRY(VYRLoadChar),
-    ENTRY(VYRMatch),        ENTRY(VYRUpChar),       ENTRY(VYRDownChar),       ENTRY(VYREmpty),
-    ENTRY(VYRReadParTable), ENTRY(VYRTemplateNum),  ENTRY(VYRGetCharLen),     ENTRY(VYRReadInfo),
-    ENTRY(VYRWriteInfo),
-};
+#define ENTRY(result, name, parameters)                                                            \
+    {QStringLiteral(#name), [] {                                                                   \
+         name = nullptr;                                                                           \
+     }},
+const QMap<QString, void (*)()> kClear {VYR_ENTRY_POINTS(ENTRY)};
 #undef ENTRY
 
 } // namespace

@@ -53,9 +53,6 @@ SThread::~SThread()
     stop();
 }
 
-// Each pointer takes the symbol of its own name; a missing one stays null.
-#define BIND(entry) entry = reinterpret_cast<Q_##entry>(qlib->resolve(#entry))
-
 void SThread::Loadso()
 {
     const QString path = QCoreApplication::applicationDirPath() + "/" + "lib/libvyr_uos.so";
@@ -65,35 +62,9 @@ void SThread::Loadso()
     if (!qlib->load() || !qlib->isLoaded())
         return;
 
-    BIND(VYR_SETPATH);
-    BIND(VYR_MODE);
-    BIND(VYR_Delaytime);
-    BIND(VYROpenDeviceEx);
-    BIND(VYRCloseDeviceEx);
-    BIND(VYRVfyPwd);
-    BIND(VYRGetImage);
-    BIND(VYRUpImage);
-    BIND(VYRGenChar);
-    BIND(VYRMatch);
-    BIND(VYRSearch);
-    BIND(VYRRegModule);
-    BIND(VYRStoreChar);
-    BIND(VYRLoadChar);
-    BIND(VYRUpChar);
-    BIND(VYRDownChar);
-    BIND(VYRDelChar);
-    BIND(VYREmpty);
-    BIND(VYRReadParTable);
-    BIND(VYRTemplateNum);
-    BIND(VYRReadIndexTable);
-    BIND(VYRGetRandomData);
-    BIND(VYRDoUserDefine);
-    BIND(VYRSetCharLen);
-    BIND(VYRGetCharLen);
-    BIND(VYRImgData2BMP);
-    BIND(VYRGetImgDataFromBMP);
-    BIND(VYRReadInfo);
-    BIND(VYRWriteInfo);
+        // Each pointer takes the symbol of its own name; a missing one stays null.
+#define BIND(result, entry, parameters) entry = reinterpret_cast<Q_##entry>(qlib->resolve(#entry));
+    VYR_ENTRY_POINTS(BIND)
 #undef BIND
 
     isdllok = true;

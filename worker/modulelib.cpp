@@ -1,31 +1,5 @@
 #include "modulelib.h"
 
-Q_VYR_SETPATH VYR_SETPATH = nullptr;
-Q_VYR_MODE VYR_MODE = nullptr;
-Q_VYR_Delaytime VYR_Delaytime = nullptr;
-Q_VYROpenDeviceEx VYROpenDeviceEx = nullptr;
-Q_VYRCloseDeviceEx VYRCloseDeviceEx = nullptr;
-Q_VYRVfyPwd VYRVfyPwd = nullptr;
-Q_VYRGetImage VYRGetImage = nullptr;
-Q_VYRUpImage VYRUpImage = nullptr;
-Q_VYRGenChar VYRGenChar = nullptr;
-Q_VYRMatch VYRMatch = nullptr;
-Q_VYRSearch VYRSearch = nullptr;
-Q_VYRRegModule VYRRegModule = nullptr;
-Q_VYRStoreChar VYRStoreChar = nullptr;
-Q_VYRLoadChar VYRLoadChar = nullptr;
-Q_VYRUpChar VYRUpChar = nullptr;
-Q_VYRDownChar VYRDownChar = nullptr;
-Q_VYRDelChar VYRDelChar = nullptr;
-Q_VYREmpty VYREmpty = nullptr;
-Q_VYRReadParTable VYRReadParTable = nullptr;
-Q_VYRTemplateNum VYRTemplateNum = nullptr;
-Q_VYRReadIndexTable VYRReadIndexTable = nullptr;
-Q_VYRGetRandomData VYRGetRandomData = nullptr;
-Q_VYRDoUserDefine VYRDoUserDefine = nullptr;
-Q_VYRSetCharLen VYRSetCharLen = nullptr;
-Q_VYRGetCharLen VYRGetCharLen = nullptr;
-Q_VYRImgData2BMP VYRImgData2BMP = nullptr;
-Q_VYRGetImgDataFromBMP VYRGetImgDataFromBMP = nullptr;
-Q_VYRReadInfo VYRReadInfo = nullptr;
-Q_VYRWriteInfo VYRWriteInfo = nullptr;
+#define VYR_POINTER(result, name, parameters) Q_##name name = nullptr;
+VYR_ENTRY_POINTS(VYR_POINTER)
+#undef VYR_POINTER
