@@ -56,15 +56,36 @@ ModuleCommands::ModuleCommands(MainWindow &window, SThread &worker)
     , m_window(window)
     , m_worker(worker)
 {
-    act_saveimage = addCommand("保存图像…", QKeySequence("Ctrl+S"), &ModuleCommands::saveImage);
-    act_match = addCommand("比对指纹", QKeySequence("Ctrl+M"), &ModuleCommands::matchFinger);
-    act_export = addCommand("导出模板…", QKeySequence("Ctrl+E"), &ModuleCommands::exportTemplate);
-    act_delete = addCommand("删除", QKeySequence("Del"), &ModuleCommands::deleteTemplate);
-    act_import = addCommand("导入模板…", QKeySequence("Ctrl+O"), &ModuleCommands::importTemplate);
-    act_empty = addCommand("清空指纹库", QKeySequence(), &ModuleCommands::emptyStore);
-    act_moduleinfo
-        = addCommand("模块信息", QKeySequence("Ctrl+I"), &ModuleCommands::showModuleInfo);
-    act_notepad = addCommand("记事本…", QKeySequence(), &ModuleCommands::editNotepad);
+    // One row a command: its text and shortcut, its slot, where it is
+    // offered, and whether a separator stands before it in its menu.
+    struct Row
+    {
+        const char *text;
+        const char *shortcut;
+        void (ModuleCommands::*slot)();
+        Offered offered;
+        bool separatorBefore;
+    };
+    static const Row rows[] = {
+        {"保存图像…", "Ctrl+S", &ModuleCommands::saveImage, Offered::Frame, false},
+        {"比对指纹", "Ctrl+M", &ModuleCommands::matchFinger, Offered::Row, false},
+        {"导出模板…", "Ctrl+E", &ModuleCommands::exportTemplate, Offered::Row, false},
+        {"删除", "Del", &ModuleCommands::deleteTemplate, Offered::Row, true},
+        {"导入模板…", "Ctrl+O", &ModuleCommands::importTemplate, Offered::Store, false},
+        {"清空指纹库", "", &ModuleCommands::emptyStore, Offered::Store, false},
+        {"模块信息", "Ctrl+I", &ModuleCommands::showModuleInfo, Offered::Store, false},
+        {"记事本…", "", &ModuleCommands::editNotepad, Offered::Store, false},
+    };
+    for (const Row &row : rows) {
+        // An action of the window's own, so that its shortcut works wherever
+        // the focus is in the window, with or without a menu open.
+        auto *action = new QAction(QString::fromUtf8(row.text), this);
+        action->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, row.slot);
+        m_window.addAction(action);
+        m_commands.push_back({action, row.offered, row.separatorBefore});
+    }
 
     m_window.f_finger->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_window.f_finger, &QWidget::customContextMenuRequested, this,
@@ -75,25 +96,24 @@ ModuleCommands::ModuleCommands(MainWindow &window, SThread &worker)
     connect(&m_worker, &SThread::SShowReport, this, &ModuleCommands::showReport);
 }
 
-// An action of the window's own, so that its shortcut works wherever the
-// focus is in the window, with or without a menu open.
-QAction *ModuleCommands::addCommand(const QString &text, const QKeySequence &key,
-                                    void (ModuleCommands::*slot)())
+// The commands offered there, in the order of their rows.
+void ModuleCommands::addCommands(QMenu &menu, Offered offered) const
 {
-    auto *action = new QAction(text, this);
-    action->setShortcut(key);
-    action->setShortcutContext(Qt::WindowShortcut);
-    connect(action, &QAction::triggered, this, slot);
-    m_window.addAction(action);
-    return action;
+    for (const Command &command : m_commands) {
+        if (command.offered != offered)
+            continue;
+        if (command.separatorBefore)
+            menu.addSeparator();
+        menu.addAction(command.action);
+    }
 }
 
 void ModuleCommands::imageMenu(const QPoint &pos)
 {
     QMenu menu(&m_window);
-    menu.addAction(act_saveimage);
+    addCommands(menu, Offered::Frame);
     menu.addSeparator();
-    menu.addActions({act_import, act_empty, act_moduleinfo, act_notepad});
+    addCommands(menu, Offered::Store);
     menu.exec(m_window.f_finger->mapToGlobal(pos));
 }
 
@@ -104,11 +124,9 @@ void ModuleCommands::listMenu(const QPoint &pos)
     const QModelIndex index = m_window.templateList()->indexAt(pos);
     if (index.isValid()) {
         m_menuRow = idOfRow(index);
-        menu.addActions({act_match, act_export});
-        menu.addSeparator();
-        menu.addAction(act_delete);
+        addCommands(menu, Offered::Row);
     } else {
-        menu.addActions({act_import, act_empty, act_moduleinfo, act_notepad});
+        addCommands(menu, Offered::Store);
     }
     menu.exec(m_window.templateList()->viewport()->mapToGlobal(pos));
     m_menuRow = -1;
@@ -117,10 +135,8 @@ void ModuleCommands::listMenu(const QPoint &pos)
 void ModuleCommands::update(bool enabled, bool frameShown)
 {
     m_enabled = enabled;
-    for (QAction *action :
-         {act_match, act_export, act_delete, act_import, act_empty, act_moduleinfo, act_notepad})
-        action->setEnabled(enabled);
-    act_saveimage->setEnabled(enabled && frameShown);
+    for (const Command &command : m_commands)
+        command.action->setEnabled(enabled && (command.offered != Offered::Frame || frameShown));
 }
 
 // The row a menu was opened on, or else the selected row; -1 for none.

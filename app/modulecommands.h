@@ -8,10 +8,12 @@
 #include <QObject>
 #include <QString>
 
+#include <vector>
+
 class MainWindow;
 class NotepadDialog;
 class QAction;
-class QKeySequence;
+class QMenu;
 class QPoint;
 
 // The module's commands beyond the six buttons: their actions and
@@ -44,8 +46,16 @@ private slots:
     void showReport(const ModuleReport &report);
 
 private:
-    QAction *addCommand(const QString &text, const QKeySequence &key,
-                        void (ModuleCommands::*slot)());
+    // Where a command is offered: on the frame shown, on one row's ID, or
+    // on the whole store.
+    enum class Offered { Frame, Row, Store };
+    struct Command
+    {
+        QAction *action;
+        Offered offered;
+        bool separatorBefore;
+    };
+    void addCommands(QMenu &menu, Offered offered) const;
     void imageMenu(const QPoint &pos);
     void listMenu(const QPoint &pos);
     int targetId() const;
@@ -64,14 +74,7 @@ private:
 
     MainWindow &m_window;
     SThread &m_worker;
-    QAction *act_saveimage = nullptr;
-    QAction *act_match = nullptr;
-    QAction *act_export = nullptr;
-    QAction *act_delete = nullptr;
-    QAction *act_import = nullptr;
-    QAction *act_empty = nullptr;
-    QAction *act_moduleinfo = nullptr;
-    QAction *act_notepad = nullptr;
+    std::vector<Command> m_commands; // in the order of their rows
     bool m_enabled = true; // as the buttons: off during a run
     int m_menuRow = -1; // the ID of the row a context menu was opened on
     QString m_folder; // the last folder of a file dialog, for this session only
