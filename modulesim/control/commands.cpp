@@ -1,7 +1,5 @@
 #include "commands.h"
 
-#include "handlers.h"
-
 #include <algorithm>
 
 namespace vyrsim::control {
@@ -73,45 +71,35 @@ std::string verbsOf(std::string_view first)
 const std::vector<Verb> &commandTable()
 {
     static const std::vector<Verb> table = {
-        {"help", "", 0, 0, false, true, &handleHelp, "list the commands"},
-        {"status", "", 0, 0, false, false, &handleStatus,
-         "what the module is doing, as key=value pairs"},
-        {"press", "[FINGER]", 0, 1, false, false, &handlePress,
+        {"help", "", 0, 0, false, true, "list the commands"},
+        {"status", "", 0, 0, false, false, "what the module is doing, as key=value pairs"},
+        {"press", "[FINGER]", 0, 1, false, false,
          "put a finger (default 1) on the sensor and keep it there; the autopilot stops"},
-        {"lift", "", 0, 0, false, false, &handleLift,
+        {"lift", "", 0, 0, false, false,
          "take every finger and image off the sensor; the autopilot stops"},
-        {"image", "FILE", 1, 1, true, false, &handleImage,
+        {"image", "FILE", 1, 1, true, false,
          "put a PNG, BMP or binary PGM image of any size on the sensor, centred"},
-        {"autopilot", "on|off|FINGER", 1, 1, false, false, &handleAutopilot,
+        {"autopilot", "on|off|FINGER", 1, 1, false, false,
          "the operator who presses a finger now and then (FINGER: on, with that finger)"},
-        {"attach", "", 0, 0, false, false, &handleAttach, "plug the module in"},
-        {"detach", "", 0, 0, false, false, &handleDetach,
-         "unplug the module: calls fail as with no module"},
-        {"delay", "MS", 1, 1, false, false, &handleDelay,
-         "each image request and upload takes MS milliseconds"},
-        {"fail clear", "", 0, 0, false, false, &handleFailClear, "disarm every fault"},
-        {"fail", "ENTRY [CODE] [COUNT]", 1, 3, false, false, &handleFail,
+        {"attach", "", 0, 0, false, false, "plug the module in"},
+        {"detach", "", 0, 0, false, false, "unplug the module: calls fail as with no module"},
+        {"delay", "MS", 1, 1, false, false, "each image request and upload takes MS milliseconds"},
+        {"fail clear", "", 0, 0, false, false, "disarm every fault"},
+        {"fail", "ENTRY [CODE] [COUNT]", 1, 3, false, false,
          "calls of the entry point fail with CODE (default 1): the next COUNT, or all until fail "
          "clear"},
-        {"store list", "", 0, 0, false, true, &handleStoreList, "the IDs that hold a template"},
-        {"store add", "ID FINGER", 2, 2, false, false, &handleStoreAdd,
-         "enroll a finger under the ID"},
-        {"store delete", "ID", 1, 1, false, false, &handleStoreDelete,
-         "delete the template under the ID"},
-        {"store clear", "", 0, 0, false, false, &handleStoreClear, "delete every template"},
-        {"store export", "ID FILE", 2, 2, true, false, &handleStoreExport,
+        {"store list", "", 0, 0, false, true, "the IDs that hold a template"},
+        {"store add", "ID FINGER", 2, 2, false, false, "enroll a finger under the ID"},
+        {"store delete", "ID", 1, 1, false, false, "delete the template under the ID"},
+        {"store clear", "", 0, 0, false, false, "delete every template"},
+        {"store export", "ID FILE", 2, 2, true, false,
          "write the template under the ID to FILE as its 512-byte block"},
-        {"store import", "ID FILE", 2, 2, true, false, &handleStoreImport,
+        {"store import", "ID FILE", 2, 2, true, false,
          "store the 512-byte template block in FILE under the ID"},
-        {"log", "[N]", 0, 1, false, true, &handleLog,
+        {"log", "[N]", 0, 1, false, true,
          "the last N entry point calls (default 10), with arguments and results"},
     };
     return table;
-}
-
-std::string Request::usage() const
-{
-    return std::string("usage: ") + verb.name + " " + verb.arguments;
 }
 
 std::string Command::line() const

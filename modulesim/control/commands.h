@@ -2,10 +2,11 @@
 #define COMMANDS_H
 
 // The commands of the control channel, one table for both ends: the
-// library's listener parses lines with it and answers each by its row's
-// handler (handlers.h), and the vyrsim program checks
-// what it is asked to send, makes file paths absolute and knows which
-// replies go on over several lines.
+// library's listener parses lines with it and answers each by the handler
+// of that name (handlers.h), and the vyrsim program checks what it is asked
+// to send, makes file paths absolute and knows which replies go on over
+// several lines. The table names no handler, so that the program carries
+// none of them, nor what they read and write.
 //
 // A command is one line of words separated by blanks. Its name is one word
 // or two ("store add"); a file argument comes last and takes the rest of the
@@ -23,24 +24,6 @@ namespace vyrsim::control {
 // Longer lines are refused, on the channel and by vyrsim.
 constexpr std::size_t kMaxLineBytes = 4096;
 
-struct ControlApi; // dispatcher.h
-struct Verb;
-
-// What a command's handler is given: the calls to act through, the command
-// as the table names it and its arguments, already counted.
-struct Request
-{
-    const ControlApi &api;
-    const Verb &verb;
-    const std::vector<std::string> &args;
-
-    // "usage: NAME ARGUMENTS", for a reply that says how to call it.
-    std::string usage() const;
-};
-
-// The whole reply to a command, each of its lines ending in '\n'.
-using Handler = std::string (*)(const Request &);
-
 struct Verb
 {
     const char *name;
@@ -49,7 +32,6 @@ struct Verb
     int maxArguments;
     bool pathLast; // the last argument is a file path
     bool listReply;
-    Handler handler;
     const char *summary;
 };
 

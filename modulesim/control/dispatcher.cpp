@@ -1,6 +1,7 @@
 #include "dispatcher.h"
 
 #include "commands.h"
+#include "handlers.h"
 #include "replies.h"
 
 #include <optional>
@@ -13,7 +14,10 @@ std::string Dispatcher::reply(std::string_view line) const
     const std::optional<Command> command = parseCommand(line, error);
     if (!command)
         return failure(error);
-    return command->verb->handler({m_api, *command->verb, command->arguments});
+    const Handler handler = handlerFor(*command->verb);
+    if (!handler)
+        return failure(std::string("no handler for ") + command->verb->name);
+    return handler({m_api, *command->verb, command->arguments});
 }
 
 } // namespace vyrsim::control

@@ -1,15 +1,36 @@
 #ifndef HANDLERS_H
 #define HANDLERS_H
 
-// One handler a command, each named in its row of the command table
-// (commands.cpp). Each checks its arguments, acts through the request's
+// One handler a command of the table (commands.cpp), bound to it by name
+// in handlers.cpp. Each checks its arguments, acts through the request's
 // ControlApi and words the reply; none keeps state between calls.
 
 #include "commands.h"
 
 #include <string>
+#include <vector>
 
 namespace vyrsim::control {
+
+struct ControlApi; // dispatcher.h
+
+// What a command's handler is given: the calls to act through, the command
+// as the table names it and its arguments, already counted.
+struct Request
+{
+    const ControlApi &api;
+    const Verb &verb;
+    const std::vector<std::string> &args;
+
+    // "usage: NAME ARGUMENTS", for a reply that says how to call it.
+    std::string usage() const;
+};
+
+// The whole reply to a command, each of its lines ending in '\n'.
+using Handler = std::string (*)(const Request &);
+
+// The handler of a command of the table; null for a name that has none.
+Handler handlerFor(const Verb &verb);
 
 // The highest finger a command may name, as the module's control calls take.
 constexpr int kMaxFinger = 1000000;

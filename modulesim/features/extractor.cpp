@@ -9,7 +9,6 @@
 #include "ridgeperiod.h"
 #include "segmentation.h"
 #include "skeleton.h"
-#include "vyrsim.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 // The quality gate's decision on counts alone, apart from the extraction
 // that finds them, so that its bounds can be checked on plain numbers.
 
-#include "vyrsim.h"
+#include "vyrsim_codes.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 #include "angles.h"
 #include "matcher.h"
 #include "placement.h"
-#include "vyrsim.h"
+#include "vyrsim_codes.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "board.h"
 
-#include "vyrsim.h"
+#include "vyrsim_codes.h"
 
 #include <chrono>
 #include <thread>

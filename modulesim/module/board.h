@@ -5,7 +5,7 @@
 #include "persistentstore.h"
 #include "sensor.h"
 #include "template.h"
-#include "vyrsim.h"
+#include "vyrsim_codes.h"
 
 #include <array>
 #include <cstdint>

@@ -8,7 +8,7 @@
 #include "plumbing.h"
 #include "search.h"
 #include "templatecodec.h"
-#include "vyrsim.h"
+#include "vyrsim_codes.h"
 
 #include <algorithm>
 #include <cstring>

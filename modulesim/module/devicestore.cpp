@@ -1,6 +1,6 @@
 #include "devicestore.h"
 
-#include "vyrsim.h"
+#include "vyrsim_codes.h"
 
 #include <cstring>
 

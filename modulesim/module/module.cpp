@@ -1,6 +1,6 @@
 #include "module.h"
 
-#include "vyrsim.h"
+#include "vyrsim_codes.h"
 
 #include <cerrno>
 #include <cstdio>

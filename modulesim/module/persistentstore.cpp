@@ -1,7 +1,7 @@
 #include "persistentstore.h"
 
 #include "harness.h"
-#include "vyrsim.h"
+#include "vyrsim_codes.h"
 
 #include <cstdio>
 

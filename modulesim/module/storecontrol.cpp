@@ -1,7 +1,7 @@
 #include "storecontrol.h"
 
 #include "templatecodec.h"
-#include "vyrsim.h"
+#include "vyrsim_codes.h"
 
 #include <cstring>
 

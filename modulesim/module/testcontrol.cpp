@@ -1,7 +1,7 @@
 #include "testcontrol.h"
 
 #include "harness.h"
-#include "vyrsim.h"
+#include "vyrsim_codes.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 
 #include "fingersynth.h"
 #include "plumbing.h"
-#include "vyrsim.h"
+#include "vyrsim_codes.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,7 +2,7 @@
 
 #include "matcher.h"
 #include "plumbing.h"
-#include "vyrsim.h"
+#include "vyrsim_codes.h"
 
 #include <system_error>
 
