@@ -1,6 +1,6 @@
 #include "harness.h"
 
-#include "api/vyr_entrypoints.h"
+#include "vyr_entrypoints.h"
 
 #include <algorithm>
 #include <iterator>
