@@ -1,0 +1,478 @@
+// Each stage of the feature extractor alone, on small pictures drawn here:
+// ridges at a known angle and period, a patch of ridges on a blank frame,
+// thick bars, hand-drawn skeleton lines with an ending and a fork, and a
+// hand-made template for the matcher's edge table. The end-to-end tests
+// cannot tell which stage went wrong; these can.
+
+#include "features/angles.h"
+#include "features/extractor.h"
+#include "features/orientation.h"
+#include "features/ridgeperiod.h"
+#include "features/segmentation.h"
+#include "features/skeleton.h"
+#include "matching/edgetable.h"
+
+#include <QRect>
+#include <QtTest>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+using namespace vyrsim;
+
+namespace {
+
+constexpr float kDegree = kPi / 180;
+
+// How far apart two ridge axes are, 0 to pi / 2: t and t + pi are one axis.
+float axisError(float a, float b)
+{
+    return std::fabs(std::remainder(a - b, kPi));
+}
+
+// Dark ridges running at `angle` (y down), `period` pixels apart, wherever
+// `inside` says; a blank light frame elsewhere. The phase may turn around
+// (cx, cy) once, which adds one ridge there: an ending or a fork.
+template<typename Inside>
+GreyImage drawRidges(int w, int h, float angle, float period, Inside inside, bool fork = false)
+{
+    GreyImage image(w, h, 200);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (!inside(blockOf(x), blockOf(y)))
+                continue;
+            const float across = -x * std::sin(angle) + y * std::cos(angle);
+            const float turn = fork ? std::atan2(y - h / 2.0f, x - w / 2.0f) : 0.0f;
+            image.at(x, y) = std::uint8_t(128 + 100 * std::cos(kTwoPi * across / period + turn));
+        }
+    return image;
+}
+
+GreyImage drawRidges(int w, int h, float angle, float period)
+{
+    return drawRidges(w, h, angle, period, [](int, int) { return true; });
+}
+
+// A straight line from (x0, y0) to (x1, y1), one pixel a step along its
+// longer axis; the part off the grid is left out.
+void drawLine(Grid<std::uint8_t> &g, int x0, int y0, int x1, int y1)
+{
+    const int steps = std::max(std::abs(x1 - x0), std::abs(y1 - y0));
+    for (int i = 0; i <= steps; ++i) {
+        const int x = x0 + int(std::lround(double(i) * (x1 - x0) / std::max(steps, 1)));
+        const int y = y0 + int(std::lround(double(i) * (y1 - y0) / std::max(steps, 1)));
+        if (g.contains(x, y))
+            g.at(x, y) = 1;
+    }
+}
+
+OrientationField uniformField(int cols, int rows, float angle)
+{
+    return {Grid<float>(cols, rows, std::cos(2 * angle)),
+            Grid<float>(cols, rows, std::sin(2 * angle))};
+}
+
+// Pixels of `g` set and 8-connected to (x, y), which is set.
+int connectedSize(const Grid<std::uint8_t> &g, int x, int y)
+{
+    Grid<std::uint8_t> seen(g.cols, g.rows);
+    std::vector<std::pair<int, int>> stack {{x, y}};
+    seen.at(x, y) = 1;
+    int size = 0;
+    while (!stack.empty()) {
+        const auto [px, py] = stack.back();
+        stack.pop_back();
+        ++size;
+        for (int k = 0; k < 8; ++k) {
+            const int nx = px + kNeighbourDx[k];
+            const int ny = py + kNeighbourDy[k];
+            if (g.contains(nx, ny) && g.at(nx, ny) && !seen.at(nx, ny)) {
+                seen.at(nx, ny) = 1;
+                stack.push_back({nx, ny});
+            }
+        }
+    }
+    return size;
+}
+
+} // namespace
+
+class tst_Features : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void orientation_data();
+    void orientation();
+    void ridgePeriod_data();
+    void ridgePeriod();
+    void segmentation_data();
+    void segmentation();
+    void binarizeDropsSpecksAndPores();
+    void thinning_data();
+    void thinning();
+    void minutiae_data();
+    void minutiae();
+    void edgeTable();
+    void edgeTableKeepsNearest();
+    void trace();
+};
+
+void tst_Features::orientation_data()
+{
+    QTest::addColumn<float>("degrees");
+    QTest::addColumn<float>("period");
+    for (float degrees : {0.0f, 2.0f, 30.0f, 45.0f, 90.0f, 120.0f, 150.0f, 178.0f})
+        QTest::addRow("%g degrees", double(degrees)) << degrees << 9.0f;
+    QTest::newRow("60 degrees, close ridges") << 60.0f << 6.0f;
+}
+
+// Parallel ridges give their own angle in every block, interpolated too, and
+// full coherence away from the frame's edge, where the gradients are clipped.
+void tst_Features::orientation()
+{
+    QFETCH(float, degrees);
+    QFETCH(float, period);
+    const float angle = degrees * kDegree;
+    const BlockStats stats = blockStats(drawRidges(64, 64, angle, period));
+    const OrientationField field = smoothOrientation(stats, Grid<std::uint8_t>(8, 8, 1));
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 8; ++c) {
+            QVERIFY2(axisError(field.blockAngle(c, r), angle) < 3 * kDegree,
+                     qPrintable(QString("block %1,%2 at %3 degrees")
+                                    .arg(c)
+                                    .arg(r)
+                                    .arg(double(field.blockAngle(c, r) / kDegree))));
+            QVERIFY(field.blockAngle(c, r) >= 0 && field.blockAngle(c, r) < kPi);
+            if (c > 0 && r > 0 && c < 7 && r < 7)
+                QVERIFY(stats.coherence.at(c, r) > 0.9f);
+        }
+    QVERIFY(axisError(field.angleAt(27.3f, 35.8f), angle) < 3 * kDegree);
+}
+
+void tst_Features::ridgePeriod_data()
+{
+    QTest::addColumn<float>("degrees");
+    QTest::addColumn<float>("period");
+    QTest::newRow("close, level") << 0.0f << 6.0f;
+    QTest::newRow("middling, steep") << 70.0f << 8.5f;
+    QTest::newRow("wide, falling") << 135.0f << 12.0f;
+}
+
+void tst_Features::ridgePeriod()
+{
+    QFETCH(float, degrees);
+    QFETCH(float, period);
+    const float angle = degrees * kDegree;
+    const Grid<float> found
+        = vyrsim::ridgePeriod(drawRidges(96, 96, angle, period), uniformField(12, 12, angle),
+                              Grid<std::uint8_t>(12, 12, 1));
+    // Blocks whose neighbours' profiles stay inside the frame.
+    for (int r = 3; r < 9; ++r)
+        for (int c = 3; c < 9; ++c)
+            QVERIFY2(
+                std::fabs(found.at(c, r) - period) < 0.5f,
+                qPrintable(QString("block %1,%2: %3").arg(c).arg(r).arg(double(found.at(c, r)))));
+}
+
+void tst_Features::segmentation_data()
+{
+    // Rectangles in blocks of a 16 x 16 block frame.
+    QTest::addColumn<QVector<QRect>>("patches"); // ridges drawn there
+    QTest::addColumn<QRect>("print"); // all of it must be print
+    QTest::addColumn<QVector<QRect>>("blank"); // none of them may be
+    QTest::newRow("patch") << QVector<QRect> {{4, 4, 8, 8}} << QRect(5, 5, 6, 6)
+                           << QVector<QRect> {
+                                  {0, 0, 16, 3}, {0, 13, 16, 3}, {0, 0, 3, 16}, {13, 0, 3, 16}};
+    // The ring's blank centre is a hole in the print, filled.
+    QTest::newRow("ring") << QVector<QRect> {{3, 3, 10, 3},
+                                             {3, 10, 10, 3},
+                                             {3, 3, 3, 10},
+                                             {10, 3, 3, 10}}
+                          << QRect(4, 4, 8, 8) << QVector<QRect> {{0, 0, 16, 2}, {0, 14, 16, 2}};
+    // Only the largest piece is the finger.
+    QTest::newRow("patch and speck")
+        << QVector<QRect> {{6, 4, 8, 8}, {1, 13, 2, 2}} << QRect(7, 5, 6, 6)
+        << QVector<QRect> {{0, 12, 4, 4}, {0, 0, 4, 4}};
+}
+
+void tst_Features::segmentation()
+{
+    QFETCH(QVector<QRect>, patches);
+    QFETCH(QRect, print);
+    QFETCH(QVector<QRect>, blank);
+    const GreyImage image = drawRidges(128, 128, 0.5f, 9.0f, [&](int c, int r) {
+        return std::any_of(patches.begin(), patches.end(),
+                           [&](const QRect &p) { return p.contains(c, r); });
+    });
+    const Grid<std::uint8_t> mask = segmentPrint(blockStats(image));
+    QCOMPARE(mask.cols, 16);
+    QCOMPARE(mask.rows, 16);
+    for (int r = 0; r < 16; ++r)
+        for (int c = 0; c < 16; ++c) {
+            if (print.contains(c, r))
+                QVERIFY2(mask.at(c, r), qPrintable(QString("print at %1,%2").arg(c).arg(r)));
+            for (const QRect &b : blank)
+                if (b.contains(c, r))
+                    QVERIFY2(!mask.at(c, r), qPrintable(QString("blank at %1,%2").arg(c).arg(r)));
+        }
+}
+
+// Below zero is ridge; a speck of ridge and a pore of valley smaller than the
+// least blob go, a larger ridge stays whole.
+void tst_Features::binarizeDropsSpecksAndPores()
+{
+    Grid<float> enhanced(40, 20, 1.0f);
+    for (int y = 2; y < 18; ++y)
+        for (int x = 2; x < 20; ++x)
+            enhanced.at(x, y) = (x >= 8 && x < 11 && y >= 8 && y < 11) ? 0.5f : -1.0f; // pore
+    for (int y = 5; y < 8; ++y)
+        for (int x = 30; x < 33; ++x)
+            enhanced.at(x, y) = -1.0f; // speck
+    const Grid<std::uint8_t> ridges = binarize(enhanced, 16);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            QCOMPARE(int(ridges.at(x, y)), int(x >= 2 && x < 20 && y >= 2 && y < 18));
+}
+
+void tst_Features::thinning_data()
+{
+    QTest::addColumn<QLine>("axis");
+    QTest::addColumn<int>("halfWidth");
+    QTest::newRow("level") << QLine(10, 20, 50, 20) << 4;
+    QTest::newRow("upright") << QLine(20, 8, 20, 52) << 3;
+    QTest::newRow("diagonal") << QLine(10, 10, 45, 45) << 3;
+    QTest::newRow("shallow") << QLine(8, 40, 52, 18) << 4;
+}
+
+// A thick bar (all pixels near its axis) thins to one unbroken line one
+// pixel wide, inside the bar, with its two ends and no forks, about as
+// long as the bar's axis.
+void tst_Features::thinning()
+{
+    QFETCH(QLine, axis);
+    QFETCH(int, halfWidth);
+    Grid<std::uint8_t> bar(60, 60);
+    const QLineF line(axis);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) {
+            const QPointF p(x, y);
+            const double t = std::clamp(QPointF::dotProduct(p - line.p1(), line.p2() - line.p1())
+                                            / (line.length() * line.length()),
+                                        0.0, 1.0);
+            bar.at(x, y) = QLineF(p, line.pointAt(t)).length() <= halfWidth;
+        }
+    const Grid<std::uint8_t> skeleton = thin(bar);
+    int pixels = 0;
+    int endings = 0;
+    int start = -1;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) {
+            if (!skeleton.at(x, y))
+                continue;
+            QVERIFY(bar.at(x, y));
+            ++pixels;
+            start = y * 60 + x;
+            const int crossings = crossingNumber(neighbourBits(skeleton, x, y));
+            QVERIFY2(crossings <= 2, qPrintable(QString("fork at %1,%2").arg(x).arg(y)));
+            endings += crossings == 1;
+            const bool square = x + 1 < 60 && y + 1 < 60 && skeleton.at(x + 1, y)
+                && skeleton.at(x, y + 1) && skeleton.at(x + 1, y + 1);
+            QVERIFY2(!square, qPrintable(QString("two wide at %1,%2").arg(x).arg(y)));
+        }
+    QCOMPARE(endings, 2);
+    QVERIFY(start >= 0);
+    QCOMPARE(connectedSize(skeleton, start % 60, start / 60), pixels);
+    const int length = std::max(std::abs(axis.dx()), std::abs(axis.dy())) + 1;
+    QVERIFY2(std::abs(pixels - length) <= 2 * halfWidth,
+             qPrintable(QString("%1 pixels, axis %2").arg(pixels).arg(length)));
+}
+
+void tst_Features::minutiae_data()
+{
+    QTest::addColumn<int>("quarters");
+    for (int q = 0; q < 4; ++q)
+        QTest::addRow("turned %d degrees", 90 * q) << q;
+}
+
+// Two ridge lines from the frame's edge: one ends, pointing back along
+// itself; one forks, pointing between its branches. Both are drawn turned
+// by quarter turns, the field along them.
+void tst_Features::minutiae()
+{
+    QFETCH(int, quarters);
+    const int cosine = int(std::lround(std::cos(quarters * kPi / 2)));
+    const int sine = int(std::lround(std::sin(quarters * kPi / 2)));
+    auto turnX = [&](int x, int y) {
+        return 48 + x * cosine - y * sine;
+    };
+    auto turnY = [&](int x, int y) {
+        return 48 + x * sine + y * cosine;
+    };
+    Grid<std::uint8_t> skeleton(96, 96);
+    auto line = [&](int x0, int y0, int x1, int y1) {
+        drawLine(skeleton, turnX(x0, y0), turnY(x0, y0), turnX(x1, y1), turnY(x1, y1));
+    };
+    line(-60, -18, 12, -18); // ends at (12, -18)
+    line(-60, 22, 2, 22); // forks at (2, 22)
+    line(2, 22, 54, -8);
+    line(2, 22, 54, 52);
+    const float turn = quarters * kPi / 2;
+    const std::vector<MinutiaCandidate> found
+        = detectMinutiae(skeleton, uniformField(12, 12, turn), Grid<std::uint8_t>(12, 12, 1));
+    QCOMPARE(int(found.size()), 2);
+    const MinutiaCandidate &ending = found[0].type == MinutiaType::Ending ? found[0] : found[1];
+    const MinutiaCandidate &fork = found[0].type == MinutiaType::Ending ? found[1] : found[0];
+    QCOMPARE(ending.type, MinutiaType::Ending);
+    QCOMPARE(fork.type, MinutiaType::Fork);
+    QCOMPARE(QPoint(ending.x, ending.y), QPoint(turnX(12, -18), turnY(12, -18)));
+    QCOMPARE(QPoint(fork.x, fork.y), QPoint(turnX(2, 22), turnY(2, 22)));
+    QVERIFY2(angleDifference(ending.angle, wrapAngle(kPi + turn)) < 0.1f,
+             qPrintable(QString::number(double(ending.angle))));
+    QVERIFY2(angleDifference(fork.angle, wrapAngle(turn)) < 0.1f,
+             qPrintable(QString::number(double(fork.angle))));
+}
+
+// Each edge is as long as the two minutiae are apart and leaves each of them
+// at the angle from its direction to the other; the offer counts a poor
+// minutia as half.
+void tst_Features::edgeTable()
+{
+    Template t;
+    t.minutiae = {{0, 0, 0, MinutiaType::Ending, 100},
+                  {30, 40, 64, MinutiaType::Fork, 20},
+                  {100, 0, 128, MinutiaType::Ending, 80}};
+    const EdgeTable table = EdgeTable::build(t);
+    QCOMPARE(int(table.minutiae.size()), 3);
+    QCOMPARE(table.minutiae[1].angle, kPi / 2);
+    QCOMPARE(table.minutiae[1].type, MinutiaType::Fork);
+    QCOMPARE(table.offered, 2.3f);
+    QCOMPARE(std::vector<int>(table.firstEdge.begin(), table.firstEdge.end()),
+             (std::vector<int> {0, 2, 4, 6}));
+    const float toB = std::atan2(40.0f, 30.0f); // from the first to the second
+    const float toC = std::atan2(-40.0f, 70.0f); // from the second to the third
+    struct Expected
+    {
+        int from;
+        int to;
+        float length;
+        float fromAngle;
+        float toAngle;
+    };
+    const Expected expected[] = {
+        {0, 1, 50, toB, wrapAngle(toB - kPi / 2)},
+        {0, 2, 100, 0, kPi},
+        {1, 0, 50, wrapAngle(toB + kPi - kPi / 2), toB + kPi},
+        {1, 2, std::hypot(70.0f, 40.0f), wrapAngle(toC - kPi / 2), wrapAngle(toC - kPi)},
+        {2, 0, 100, 0, kPi},
+        {2, 1, std::hypot(70.0f, 40.0f), wrapAngle(toC), wrapAngle(toC + kPi / 2)},
+    };
+    for (const Expected &e : expected) {
+        const auto first = table.edges.begin() + table.firstEdge[std::size_t(e.from)];
+        const auto last = table.edges.begin() + table.firstEdge[std::size_t(e.from) + 1];
+        const auto edge = std::find_if(first, last, [&](const Edge &x) { return x.to == e.to; });
+        QVERIFY2(edge != last, qPrintable(QString("%1 to %2").arg(e.from).arg(e.to)));
+        QCOMPARE(int(edge->from), e.from);
+        QVERIFY(std::fabs(edge->length - e.length) < 0.01f);
+        QVERIFY2(angleDifference(edge->fromAngle, e.fromAngle) < 0.01f,
+                 qPrintable(QString("%1 to %2 leaves at %3")
+                                .arg(e.from)
+                                .arg(e.to)
+                                .arg(double(edge->fromAngle))));
+        QVERIFY2(angleDifference(edge->toAngle, e.toAngle) < 0.01f,
+                 qPrintable(QString("%1 to %2 arrives at %3")
+                                .arg(e.from)
+                                .arg(e.to)
+                                .arg(double(edge->toAngle))));
+    }
+}
+
+// With more minutiae than a minutia keeps edges to, its edges go to the
+// nearest ones, each once; a rebuild from a smaller template forgets the first.
+void tst_Features::edgeTableKeepsNearest()
+{
+    Template t;
+    for (int i = 0; i < 14; ++i) // uneven gaps: no two distances alike
+        t.minutiae.push_back(
+            {std::int16_t(7 * i + i * i), std::int16_t(200 - 11 * i), 0, MinutiaType::Ending, 60});
+    EdgeTable table = EdgeTable::build(t);
+    for (int i = 0; i < 14; ++i) {
+        std::vector<int> others;
+        for (int j = 0; j < 14; ++j)
+            if (j != i)
+                others.push_back(j);
+        auto distance = [&](int j) {
+            return std::hypot(float(t.minutiae[std::size_t(j)].x - t.minutiae[std::size_t(i)].x),
+                              float(t.minutiae[std::size_t(j)].y - t.minutiae[std::size_t(i)].y));
+        };
+        std::sort(others.begin(), others.end(),
+                  [&](int a, int b) { return distance(a) < distance(b); });
+        others.resize(8);
+        std::vector<int> kept;
+        for (int e = table.firstEdge[std::size_t(i)]; e < table.firstEdge[std::size_t(i) + 1];
+             ++e) {
+            QCOMPARE(int(table.edges[std::size_t(e)].from), i);
+            kept.push_back(table.edges[std::size_t(e)].to);
+            QVERIFY(std::fabs(table.edges[std::size_t(e)].length - distance(kept.back())) < 0.01f);
+        }
+        std::sort(kept.begin(), kept.end());
+        std::sort(others.begin(), others.end());
+        QCOMPARE(kept, others);
+    }
+    t.minutiae.resize(2);
+    table.rebuild(t);
+    QCOMPARE(int(table.minutiae.size()), 2);
+    QCOMPARE(int(table.edges.size()), 2);
+    QCOMPARE(int(table.edges[0].to), 1);
+    QCOMPARE(int(table.edges[1].to), 0);
+}
+
+// The trace holds every stage's picture at its size, the candidates before
+// the filters and the minutiae the template keeps; asking for it changes
+// nothing in the extraction.
+void tst_Features::trace()
+{
+    const GreyImage image = drawRidges(
+        160, 176, 0.3f, 9.0f, [](int c, int r) { return c > 1 && r > 1 && c < 18 && r < 20; },
+        true);
+    ExtractionTrace trace;
+    const Extraction traced = extractFeatures(image, &trace);
+    const Extraction plain = extractFeatures(image);
+    QVERIFY(traced.feature.minutiae == plain.feature.minutiae);
+    QVERIFY(traced.feature.ridges == plain.feature.ridges);
+    QCOMPARE(traced.accepted, plain.accepted);
+    QCOMPARE(traced.printPercent, plain.printPercent);
+
+    QCOMPARE(trace.mask.cols, 20);
+    QCOMPARE(trace.mask.rows, 22);
+    QCOMPARE(int(trace.orientation.dirX.cells.size()), 20 * 22);
+    QCOMPARE(int(trace.quality.cells.size()), 20 * 22);
+    QCOMPARE(int(trace.period.cells.size()), 20 * 22);
+    QCOMPARE(trace.enhanced.cols, 160);
+    QCOMPARE(trace.enhanced.rows, 176);
+    QCOMPARE(int(trace.ridges.cells.size()), 160 * 176);
+    QCOMPARE(int(trace.skeleton.cells.size()), 160 * 176);
+    QVERIFY(trace.mask.at(10, 11) && !trace.mask.at(0, 0));
+    QVERIFY(std::fabs(trace.period.at(10, 11) - 9.0f) < 1.0f);
+    QVERIFY(std::count(trace.skeleton.cells.begin(), trace.skeleton.cells.end(), 1) > 500);
+    for (std::size_t i = 0; i < trace.skeleton.cells.size(); ++i)
+        QVERIFY(!trace.skeleton.cells[i] || trace.ridges.cells[i]);
+    QVERIFY(!trace.candidates.empty());
+    QCOMPARE(trace.minutiae.size(), traced.feature.minutiae.size());
+    for (std::size_t i = 0; i < trace.minutiae.size(); ++i) {
+        const MinutiaCandidate &m = trace.minutiae[i];
+        QCOMPARE(int(traced.feature.minutiae[i].x), m.x);
+        QCOMPARE(int(traced.feature.minutiae[i].y), m.y);
+        QVERIFY(std::any_of(trace.candidates.begin(), trace.candidates.end(),
+                            [&](const MinutiaCandidate &c) { return c.x == m.x && c.y == m.y; }));
+    }
+    // The turn of the ridges' phase at the centre makes a minutia there.
+    QVERIFY(
+        std::any_of(trace.minutiae.begin(), trace.minutiae.end(), [](const MinutiaCandidate &m) {
+            return std::abs(m.x - 80) < 10 && std::abs(m.y - 88) < 10;
+        }));
+}
+
+QTEST_APPLESS_MAIN(tst_Features)
+#include "tst_features.moc"
