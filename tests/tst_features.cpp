@@ -185,23 +185,24 @@ void tst_Features::ridgePeriod()
 
 void tst_Features::segmentation_data()
 {
-    // Rectangles in blocks of a 16 x 16 block frame.
+    // Rectangles in blocks of a 20 x 20 block frame.
     QTest::addColumn<QVector<QRect>>("patches"); // ridges drawn there
     QTest::addColumn<QRect>("print"); // all of it must be print
     QTest::addColumn<QVector<QRect>>("blank"); // none of them may be
-    QTest::newRow("patch") << QVector<QRect> {{4, 4, 8, 8}} << QRect(5, 5, 6, 6)
+    QTest::newRow("patch") << QVector<QRect> {{6, 6, 8, 8}} << QRect(7, 7, 6, 6)
                            << QVector<QRect> {
-                                  {0, 0, 16, 3}, {0, 13, 16, 3}, {0, 0, 3, 16}, {13, 0, 3, 16}};
-    // The ring's blank centre is a hole in the print, filled.
-    QTest::newRow("ring") << QVector<QRect> {{3, 3, 10, 3},
-                                             {3, 10, 10, 3},
-                                             {3, 3, 3, 10},
-                                             {10, 3, 3, 10}}
-                          << QRect(4, 4, 8, 8) << QVector<QRect> {{0, 0, 16, 2}, {0, 14, 16, 2}};
+                                  {0, 0, 20, 4}, {0, 16, 20, 4}, {0, 0, 4, 20}, {16, 0, 4, 20}};
+    // The ring's blank centre, wider than the stage's smoothing closes, is a
+    // hole in the print, filled.
+    QTest::newRow("ring") << QVector<QRect> {{2, 2, 16, 3},
+                                             {2, 15, 16, 3},
+                                             {2, 2, 3, 16},
+                                             {15, 2, 3, 16}}
+                          << QRect(3, 3, 14, 14) << QVector<QRect> {{0, 0, 20, 1}, {0, 19, 20, 1}};
     // Only the largest piece is the finger.
     QTest::newRow("patch and speck")
-        << QVector<QRect> {{6, 4, 8, 8}, {1, 13, 2, 2}} << QRect(7, 5, 6, 6)
-        << QVector<QRect> {{0, 12, 4, 4}, {0, 0, 4, 4}};
+        << QVector<QRect> {{8, 5, 10, 10}, {1, 16, 2, 2}} << QRect(9, 6, 8, 8)
+        << QVector<QRect> {{0, 15, 5, 5}, {0, 0, 4, 4}};
 }
 
 void tst_Features::segmentation()
@@ -209,15 +210,15 @@ void tst_Features::segmentation()
     QFETCH(QVector<QRect>, patches);
     QFETCH(QRect, print);
     QFETCH(QVector<QRect>, blank);
-    const GreyImage image = drawRidges(128, 128, 0.5f, 9.0f, [&](int c, int r) {
+    const GreyImage image = drawRidges(160, 160, 0.5f, 9.0f, [&](int c, int r) {
         return std::any_of(patches.begin(), patches.end(),
                            [&](const QRect &p) { return p.contains(c, r); });
     });
     const Grid<std::uint8_t> mask = segmentPrint(blockStats(image));
-    QCOMPARE(mask.cols, 16);
-    QCOMPARE(mask.rows, 16);
-    for (int r = 0; r < 16; ++r)
-        for (int c = 0; c < 16; ++c) {
+    QCOMPARE(mask.cols, 20);
+    QCOMPARE(mask.rows, 20);
+    for (int r = 0; r < 20; ++r)
+        for (int c = 0; c < 20; ++c) {
             if (print.contains(c, r))
                 QVERIFY2(mask.at(c, r), qPrintable(QString("print at %1,%2").arg(c).arg(r)));
             for (const QRect &b : blank)
@@ -226,11 +227,11 @@ void tst_Features::segmentation()
         }
 }
 
-// Below zero is ridge; a speck of ridge and a pore of valley smaller than the
-// least blob go, a larger ridge stays whole.
+// Below zero is ridge, 0 (outside the print) is not; a speck of ridge and a pore of valley smaller
+// than the least blob go, a larger ridge stays whole.
 void tst_Features::binarizeDropsSpecksAndPores()
 {
-    Grid<float> enhanced(40, 20, 1.0f);
+    Grid<float> enhanced(40, 20, 0.0f);
     for (int y = 2; y < 18; ++y)
         for (int x = 2; x < 20; ++x)
             enhanced.at(x, y) = (x >= 8 && x < 11 && y >= 8 && y < 11) ? 0.5f : -1.0f; // pore
@@ -251,46 +252,58 @@ void tst_Features::thinning_data()
     QTest::newRow("upright") << QLine(20, 8, 20, 52) << 3;
     QTest::newRow("diagonal") << QLine(10, 10, 45, 45) << 3;
     QTest::newRow("shallow") << QLine(8, 40, 52, 18) << 4;
+    QTest::newRow("shallow, narrow") << QLine(8, 40, 52, 18) << 2;
+    QTest::newRow("steep, narrow") << QLine(8, 50, 30, 8) << 2;
 }
 
 // A thick bar (all pixels near its axis) thins to one unbroken line one
-// pixel wide, inside the bar, with its two ends and no forks, about as
-// long as the bar's axis.
+// pixel wide along the axis, with its two ends and no forks, about as long
+// as the axis.
 void tst_Features::thinning()
 {
     QFETCH(QLine, axis);
     QFETCH(int, halfWidth);
-    Grid<std::uint8_t> bar(60, 60);
     const QLineF line(axis);
+    auto distance = [&](int x, int y) {
+        const QPointF p(x, y);
+        const double t = QPointF::dotProduct(p - line.p1(), line.p2() - line.p1())
+            / (line.length() * line.length());
+        return QLineF(p, line.pointAt(std::clamp(t, 0.0, 1.0))).length();
+    };
+    Grid<std::uint8_t> bar(60, 60);
     for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 60; ++x) {
-            const QPointF p(x, y);
-            const double t = std::clamp(QPointF::dotProduct(p - line.p1(), line.p2() - line.p1())
-                                            / (line.length() * line.length()),
-                                        0.0, 1.0);
-            bar.at(x, y) = QLineF(p, line.pointAt(t)).length() <= halfWidth;
-        }
+        for (int x = 0; x < 60; ++x)
+            bar.at(x, y) = distance(x, y) <= halfWidth;
     const Grid<std::uint8_t> skeleton = thin(bar);
     int pixels = 0;
     int endings = 0;
     int start = -1;
+    QString offAxis;
+    QString forks;
+    QString thick; // more than two neighbours where the line runs on
     for (int y = 0; y < 60; ++y)
         for (int x = 0; x < 60; ++x) {
             if (!skeleton.at(x, y))
                 continue;
-            QVERIFY(bar.at(x, y));
             ++pixels;
             start = y * 60 + x;
-            const int crossings = crossingNumber(neighbourBits(skeleton, x, y));
-            QVERIFY2(crossings <= 2, qPrintable(QString("fork at %1,%2").arg(x).arg(y)));
-            endings += crossings == 1;
-            const bool square = x + 1 < 60 && y + 1 < 60 && skeleton.at(x + 1, y)
-                && skeleton.at(x, y + 1) && skeleton.at(x + 1, y + 1);
-            QVERIFY2(!square, qPrintable(QString("two wide at %1,%2").arg(x).arg(y)));
+            const QString where = QString(" %1,%2").arg(x).arg(y);
+            const std::uint8_t bits = neighbourBits(skeleton, x, y);
+            offAxis += distance(x, y) > 1.5 ? where : QString();
+            forks += crossingNumber(bits) > 2 ? where : QString();
+            thick += __builtin_popcount(bits) > 2 ? where : QString();
+            endings += crossingNumber(bits) == 1;
         }
+    QVERIFY2(offAxis.isEmpty(), qPrintable(offAxis));
+    QVERIFY2(forks.isEmpty(), qPrintable(forks));
     QCOMPARE(endings, 2);
     QVERIFY(start >= 0);
     QCOMPARE(connectedSize(skeleton, start % 60, start / 60), pixels);
+    // Narrow bars at these slopes leave runs of two and three pixels across
+    // the line, and staircase corners with three neighbours.
+    QEXPECT_FAIL("shallow, narrow", "left up to three pixels wide", Abort);
+    QEXPECT_FAIL("steep, narrow", "left two pixels wide at each step", Abort);
+    QVERIFY2(thick.isEmpty(), qPrintable(thick));
     const int length = std::max(std::abs(axis.dx()), std::abs(axis.dy())) + 1;
     QVERIFY2(std::abs(pixels - length) <= 2 * halfWidth,
              qPrintable(QString("%1 pixels, axis %2").arg(pixels).arg(length)));
