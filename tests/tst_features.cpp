@@ -246,14 +246,18 @@ void tst_Features::binarizeDropsSpecksAndPores()
 
 void tst_Features::thinning_data()
 {
-    QTest::addColumn<QLine>("axis");
-    QTest::addColumn<int>("halfWidth");
-    QTest::newRow("level") << QLine(10, 20, 50, 20) << 4;
-    QTest::newRow("upright") << QLine(20, 8, 20, 52) << 3;
-    QTest::newRow("diagonal") << QLine(10, 10, 45, 45) << 3;
-    QTest::newRow("shallow") << QLine(8, 40, 52, 18) << 4;
-    QTest::newRow("shallow, narrow") << QLine(8, 40, 52, 18) << 2;
-    QTest::newRow("steep, narrow") << QLine(8, 50, 30, 8) << 2;
+    using Axis = QVector<QPointF>;
+    QTest::addColumn<Axis>("axis"); // a line through these points
+    QTest::addColumn<double>("halfWidth");
+    QTest::newRow("level") << Axis {{10, 20}, {50, 20}} << 4.0;
+    QTest::newRow("upright") << Axis {{20, 8}, {20, 52}} << 3.0;
+    QTest::newRow("diagonal") << Axis {{10, 10}, {45, 45}} << 3.0;
+    QTest::newRow("shallow") << Axis {{8, 40}, {52, 18}} << 4.0;
+    // The corner's pixel with two neighbours that touch each other goes.
+    QTest::newRow("bent") << Axis {{8, 12}, {40, 12}, {40, 50}} << 3.0;
+    QTest::newRow("shallow, narrow") << Axis {{8, 40}, {52, 18}} << 2.0;
+    QTest::newRow("steep, narrow") << Axis {{8, 50}, {30, 8}} << 2.0;
+    QTest::newRow("staircase") << Axis {{10, 9.5}, {45, 44.5}} << 0.75;
 }
 
 // A thick bar (all pixels near its axis) thins to one unbroken line one
@@ -261,15 +265,23 @@ void tst_Features::thinning_data()
 // as the axis.
 void tst_Features::thinning()
 {
-    QFETCH(QLine, axis);
-    QFETCH(int, halfWidth);
-    const QLineF line(axis);
+    QFETCH(QVector<QPointF>, axis);
+    QFETCH(double, halfWidth);
     auto distance = [&](int x, int y) {
         const QPointF p(x, y);
-        const double t = QPointF::dotProduct(p - line.p1(), line.p2() - line.p1())
-            / (line.length() * line.length());
-        return QLineF(p, line.pointAt(std::clamp(t, 0.0, 1.0))).length();
+        double nearest = 1e9;
+        for (int i = 1; i < axis.size(); ++i) {
+            const QLineF line(axis[i - 1], axis[i]);
+            const double t = QPointF::dotProduct(p - line.p1(), line.p2() - line.p1())
+                / (line.length() * line.length());
+            nearest = std::min(nearest, QLineF(p, line.pointAt(std::clamp(t, 0.0, 1.0))).length());
+        }
+        return nearest;
     };
+    int length = 1; // pixels of a one-pixel line along the axis
+    for (int i = 1; i < axis.size(); ++i)
+        length += int(std::max(std::abs(axis[i].x() - axis[i - 1].x()),
+                               std::abs(axis[i].y() - axis[i - 1].y())));
     Grid<std::uint8_t> bar(60, 60);
     for (int y = 0; y < 60; ++y)
         for (int x = 0; x < 60; ++x)
@@ -304,7 +316,9 @@ void tst_Features::thinning()
     QEXPECT_FAIL("shallow, narrow", "left up to three pixels wide", Abort);
     QEXPECT_FAIL("steep, narrow", "left two pixels wide at each step", Abort);
     QVERIFY2(thick.isEmpty(), qPrintable(thick));
-    const int length = std::max(std::abs(axis.dx()), std::abs(axis.dy())) + 1;
+    // A slanted line drawn 4-connected is eaten from both ends: each end
+    // pixel has two neighbours that touch, and passes for a bar's edge.
+    QEXPECT_FAIL("staircase", "eaten down to two pixels", Abort);
     QVERIFY2(std::abs(pixels - length) <= 2 * halfWidth,
              qPrintable(QString("%1 pixels, axis %2").arg(pixels).arg(length)));
 }
