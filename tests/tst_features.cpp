@@ -382,7 +382,9 @@ void tst_Features::edgeTable()
     t.minutiae = {{0, 0, 0, MinutiaType::Ending, 100},
                   {30, 40, 64, MinutiaType::Fork, 20},
                   {100, 0, 128, MinutiaType::Ending, 80}};
+    t.ridges = {3, 1, 4};
     const EdgeTable table = EdgeTable::build(t);
+    QCOMPARE(table.ridges, t.ridges);
     QCOMPARE(int(table.minutiae.size()), 3);
     QCOMPARE(table.minutiae[1].angle, kPi / 2);
     QCOMPARE(table.minutiae[1].type, MinutiaType::Fork);
@@ -428,13 +430,15 @@ void tst_Features::edgeTable()
 }
 
 // With more minutiae than a minutia keeps edges to, its edges go to the
-// nearest ones, each once; a rebuild from a smaller template forgets the first.
+// nearest ones, each once; a rebuild from a smaller template without ridge
+// cells forgets the first one's.
 void tst_Features::edgeTableKeepsNearest()
 {
     Template t;
     for (int i = 0; i < 14; ++i) // uneven gaps: no two distances alike
         t.minutiae.push_back(
             {std::int16_t(7 * i + i * i), std::int16_t(200 - 11 * i), 0, MinutiaType::Ending, 60});
+    t.ridges = {7, 7};
     EdgeTable table = EdgeTable::build(t);
     for (int i = 0; i < 14; ++i) {
         std::vector<int> others;
@@ -460,7 +464,9 @@ void tst_Features::edgeTableKeepsNearest()
         QCOMPARE(kept, others);
     }
     t.minutiae.resize(2);
+    t.ridges.clear();
     table.rebuild(t);
+    QVERIFY(table.ridges.empty());
     QCOMPARE(int(table.minutiae.size()), 2);
     QCOMPARE(int(table.edges.size()), 2);
     QCOMPARE(int(table.edges[0].to), 1);
