@@ -109,6 +109,7 @@ private slots:
     void ridgePeriod();
     void segmentation_data();
     void segmentation();
+    void innerMask();
     void binarizeDropsSpecksAndPores();
     void thinning_data();
     void thinning();
@@ -225,6 +226,22 @@ void tst_Features::segmentation()
                 if (b.contains(c, r))
                     QVERIFY2(!mask.at(c, r), qPrintable(QString("blank at %1,%2").arg(c).arg(r)));
         }
+}
+
+// Inner blocks keep their distance from background and from the frame's
+// edge; the frame's outside is no background.
+void tst_Features::innerMask()
+{
+    Grid<std::uint8_t> mask(12, 10, 1);
+    mask.at(7, 5) = 0;
+    const Grid<std::uint8_t> inner = erodeMask(mask, 1, 2);
+    for (int r = 0; r < 10; ++r)
+        for (int c = 0; c < 12; ++c) {
+            const bool nearHole = std::abs(c - 7) <= 1 && std::abs(r - 5) <= 1;
+            const bool nearEdge = c < 2 || r < 2 || c >= 10 || r >= 8;
+            QCOMPARE(int(inner.at(c, r)), int(!nearHole && !nearEdge));
+        }
+    QCOMPARE(int(erodeMask(mask, 2, 0).at(0, 0)), 1);
 }
 
 // Below zero is ridge, 0 (outside the print) is not; a speck of ridge and a pore of valley smaller
