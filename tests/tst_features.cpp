@@ -115,6 +115,8 @@ private slots:
     void thinning();
     void minutiae_data();
     void minutiae();
+    void filters_data();
+    void filters();
     void edgeTable();
     void edgeTableKeepsNearest();
     void trace();
@@ -388,6 +390,53 @@ void tst_Features::minutiae()
              qPrintable(QString::number(double(ending.angle))));
     QVERIFY2(angleDifference(fork.angle, wrapAngle(axis)) < 0.02f,
              qPrintable(QString::number(double(fork.angle))));
+}
+
+void tst_Features::filters_data()
+{
+    QTest::addColumn<QVector<QLine>>("lines"); // on a 96 x 96 skeleton
+    QTest::addColumn<QPoint>("poor"); // a block of poor quality
+    QTest::addColumn<QPoint>("outer"); // a block too near the print's edge
+    QTest::addColumn<int>("kept");
+    const QPoint none(-1, -1);
+    const QVector<QLine> lone {{0, 48, 40, 48}}; // ends in block 5, 6
+    QTest::newRow("lone ending") << lone << none << none << 1;
+    QTest::newRow("in a poor block") << lone << QPoint(5, 6) << none << 0;
+    QTest::newRow("at the print's edge") << lone << none << QPoint(5, 6) << 0;
+    QTest::newRow("elsewhere poor") << lone << QPoint(6, 5) << QPoint(6, 5) << 1;
+    QTest::newRow("spur") << QVector<QLine> {{0, 48, 95, 48}, {48, 48, 51, 45}} << none << none
+                          << 0;
+    QTest::newRow("broken ridge") << QVector<QLine> {{0, 48, 40, 48}, {50, 48, 95, 48}} << none
+                                  << none << 0;
+    QTest::newRow("ridge ends apart")
+        << QVector<QLine> {{0, 48, 40, 48}, {50, 60, 95, 60}} << none << none << 2;
+}
+
+// Ridges a period apart; the candidates as detection finds them.
+void tst_Features::filters()
+{
+    QFETCH(QVector<QLine>, lines);
+    QFETCH(QPoint, poor);
+    QFETCH(QPoint, outer);
+    QFETCH(int, kept);
+    Grid<std::uint8_t> skeleton(96, 96);
+    for (const QLine &l : lines)
+        drawLine(skeleton, l.x1(), l.y1(), l.x2(), l.y2());
+    const Grid<float> period(12, 12, 9.0f);
+    Grid<float> quality(12, 12, 0.8f);
+    Grid<std::uint8_t> inner(12, 12, 1);
+    if (quality.contains(poor.x(), poor.y()))
+        quality.at(poor.x(), poor.y()) = 0.2f;
+    if (inner.contains(outer.x(), outer.y()))
+        inner.at(outer.x(), outer.y()) = 0;
+    const std::vector<MinutiaCandidate> candidates
+        = detectMinutiae(skeleton, uniformField(12, 12, 0), Grid<std::uint8_t>(12, 12, 1));
+    QCOMPARE(int(candidates.size()), int(lines.size())); // drawn so: one each
+    const std::vector<MinutiaCandidate> survivors
+        = filterMinutiae(candidates, {skeleton, period, quality, inner});
+    QCOMPARE(int(survivors.size()), kept);
+    for (const MinutiaCandidate &m : survivors)
+        QCOMPARE(m.quality, 0.8f);
 }
 
 // Each edge is as long as the two minutiae are apart and leaves each of them
