@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <vector>
 
 using namespace vyrsim;
@@ -105,6 +106,8 @@ class tst_Features : public QObject
 private slots:
     void orientation_data();
     void orientation();
+    void orientationOverNoise_data();
+    void orientationOverNoise();
     void ridgePeriod_data();
     void ridgePeriod();
     void segmentation_data();
@@ -152,6 +155,35 @@ void tst_Features::orientation()
                 QVERIFY(stats.coherence.at(c, r) > 0.9f);
         }
     QVERIFY(axisError(field.angleAt(27.3f, 35.8f), angle) < 3 * kDegree);
+}
+
+// A blot of grain amid the ridges has no direction of its own worth the
+// name: the smoothed field takes the ridges' across it.
+void tst_Features::orientationOverNoise_data()
+{
+    QTest::addColumn<unsigned>("seed");
+    for (unsigned seed : {1u, 2u, 3u, 7u})
+        QTest::addRow("grain %u", seed) << seed;
+}
+
+void tst_Features::orientationOverNoise()
+{
+    QFETCH(unsigned, seed);
+    const float angle = 30 * kDegree;
+    GreyImage image = drawRidges(96, 96, angle, 9.0f);
+    std::minstd_rand grain(seed);
+    for (int y = 32; y < 64; ++y)
+        for (int x = 32; x < 64; ++x)
+            image.at(x, y) = std::uint8_t(28 + grain() % 200);
+    const OrientationField field
+        = smoothOrientation(blockStats(image), Grid<std::uint8_t>(12, 12, 1));
+    for (int r = 0; r < 12; ++r)
+        for (int c = 0; c < 12; ++c)
+            QVERIFY2(axisError(field.blockAngle(c, r), angle) < 5 * kDegree,
+                     qPrintable(QString("block %1,%2 at %3 degrees")
+                                    .arg(c)
+                                    .arg(r)
+                                    .arg(double(field.blockAngle(c, r) / kDegree))));
 }
 
 void tst_Features::ridgePeriod_data()
