@@ -1,8 +1,10 @@
 // Each stage of the feature extractor alone, on small pictures drawn here:
 // ridges at a known angle and period, a patch of ridges on a blank frame,
-// thick bars, hand-drawn skeleton lines with an ending and a fork, and a
-// hand-made template for the matcher's edge table. The end-to-end tests
-// cannot tell which stage went wrong; these can.
+// thick bars, hand-drawn skeleton lines with endings, forks and spurs, and
+// a hand-made template for the matcher's edge table; then the trace of one
+// whole extraction. The end-to-end tests cannot tell which stage went
+// wrong; these can. Faults of a stage known and not yet mended are marked
+// as expected failures, so that their mending shows.
 
 #include "features/angles.h"
 #include "features/extractor.h"
