@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr int DEV_ADDR = -1; // the module's broadcast address
 constexpr int kCountdown = 20; // poll cycles before a wait for a finger gives up
 constexpr unsigned long kPollPauseMicroseconds = 300;
 constexpr int kIndexPages = 4;

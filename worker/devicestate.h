@@ -34,6 +34,10 @@ enum Operation {
     OpImportCheck = 14 // the library's template length, asked before an import
 };
 
+// The device address every call after open passes: the module's broadcast
+// address, which any module answers.
+constexpr int DEV_ADDR = -1;
+
 extern bool isdllok; // the module library is loaded and its names looked up
 extern bool isopenok; // the device is open
 extern std::atomic<int> m_option; // the operation of the run, an Operation

@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int DEV_ADDR = -1;
 // Room for what the library writes: a vendor's library may write more than
 // the sizes it names, so the buffers are generous and zeroed.
 constexpr int kTableRoom = 256;

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int DEV_ADDR = -1;
 // Room for the blocks the library writes. A vendor's library may write more
 // than the length it names, so the buffer is generous and zeroed.
 constexpr int kTemplateRoom = 8192;
