@@ -13,10 +13,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QInputDialog>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 #include <optional>
 #include <tuple>
@@ -28,6 +30,23 @@ const QString kImageFilters = QStringLiteral("PNG 图像 (*.png);;BMP 图像 (*.
 const QString kTemplateFilters = QStringLiteral("模板文件 (*.dat);;所有文件 (*)");
 // No module's template comes near this; a larger file is refused unread.
 constexpr qint64 kTemplateFileLimit = 64 * 1024;
+const QString kBmpFilters = QStringLiteral("BMP 图像 (*.bmp);;所有文件 (*)");
+// A frame of 256 x 288 in any BMP the library reads is far smaller.
+constexpr qint64 kImageFileLimit = 4 * 1024 * 1024;
+constexpr int kPasswordBytes = 4;
+
+// The password typed as 8 hex digits, or the default 00000000 for an
+// empty text; none for anything else.
+std::optional<QByteArray> passwordOf(const QString &typed)
+{
+    const QString text = typed.trimmed();
+    if (text.isEmpty())
+        return QByteArray(kPasswordBytes, '\0');
+    static const QRegularExpression hex("^[0-9A-Fa-f]{8}$");
+    if (!hex.match(text).hasMatch())
+        return std::nullopt;
+    return QByteArray::fromHex(text.toLatin1());
+}
 
 // The ID a row stands for, or -1.
 int idOfRow(const QModelIndex &index)
@@ -75,6 +94,9 @@ ModuleCommands::ModuleCommands(MainWindow &window, SThread &worker)
         {"清空指纹库", "", &ModuleCommands::emptyStore, Offered::Store, false},
         {"模块信息", "Ctrl+I", &ModuleCommands::showModuleInfo, Offered::Store, false},
         {"记事本…", "", &ModuleCommands::editNotepad, Offered::Store, false},
+        {"验证密码…", "", &ModuleCommands::verifyPassword, Offered::Store, true},
+        {"随机数", "", &ModuleCommands::randomData, Offered::Store, false},
+        {"打开图像…", "", &ModuleCommands::openImage, Offered::Store, false},
     };
     for (const Row &row : rows) {
         // An action of the window's own, so that its shortcut works wherever
@@ -282,6 +304,53 @@ void ModuleCommands::showModuleInfo()
 void ModuleCommands::editNotepad()
 {
     start(OpReadNotepad);
+}
+
+// A text that is not 8 hex digits is told so, rather than ignored as the
+// ID prompts do: a password typed with a space or one digit short would
+// otherwise look like a module that said nothing.
+void ModuleCommands::verifyPassword()
+{
+    if (m_worker.busy())
+        return;
+    bool typed = false;
+    const QString text
+        = QInputDialog::getText(&m_window, "提示", "请输入密码(8位十六进制，空为00000000)",
+                                QLineEdit::Normal, "", &typed, Qt::WindowFlags(), Qt::ImhNone);
+    if (!typed || m_window.closing())
+        return;
+    const std::optional<QByteArray> password = passwordOf(text);
+    if (!password) {
+        m_window.ShowMsg("密码格式无效");
+        return;
+    }
+    start(OpVerifyPassword, {std::nullopt, *password, 0});
+}
+
+void ModuleCommands::randomData()
+{
+    start(OpRandomData);
+}
+
+// The library opens the file itself, so what it is given is looked at
+// first without opening it: a FIFO picked in the dialog would hold the
+// worker, and a huge file is no frame.
+void ModuleCommands::openImage()
+{
+    if (m_worker.busy())
+        return;
+    const QDir folder(m_folder.isEmpty() ? QDir::homePath() : m_folder);
+    const QString path
+        = QFileDialog::getOpenFileName(&m_window, "打开图像", folder.path(), kBmpFilters);
+    if (path.isEmpty())
+        return;
+    m_folder = QFileInfo(path).absolutePath();
+    const QFileInfo file(path);
+    if (!file.isFile() || file.size() > kImageFileLimit) {
+        m_window.ShowMsg("打开图像失败");
+        return;
+    }
+    start(OpOpenImage, {std::nullopt, QFile::encodeName(file.absoluteFilePath()), 0});
 }
 
 // Each command's row says how its report is shown.

@@ -43,6 +43,9 @@ private slots:
     void emptyStore();
     void showModuleInfo();
     void editNotepad();
+    void verifyPassword();
+    void randomData();
+    void openImage();
     void showReport(const ModuleReport &report);
 
 private:

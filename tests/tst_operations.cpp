@@ -83,6 +83,10 @@ QStringList allowedCalls(int operation, int id)
             pages << QStringLiteral("VYRReadInfo(h, -1, %1, ptr)").arg(page);
         return pages;
     }
+    case OpVerifyPassword:
+        return {"VYRVfyPwd(h, -1, ptr)"};
+    case OpRandomData:
+        return {"VYRGetRandomData(h, -1, ptr)"};
     default:
         return {QStringLiteral("VYRWriteInfo(h, -1, %1, ptr)").arg(id)};
     }
@@ -133,6 +137,7 @@ private slots:
     void captureCallsEachCycle();
     void enrollWaitsWhileFingerStays();
     void searchMatchShowsIdThenScore();
+    void passwordOfTheModule();
 
     void indexQuery_data();
     void indexQuery();
@@ -267,6 +272,12 @@ void tst_Operations::operation_data()
         << int(OpWriteNotepad) << 4 << on << "" << QStringList {"写入记事本成功"} << "" << 1;
     QTest::newRow("notepad write, refused") << int(OpWriteNotepad) << 4 << on << "VYRWriteInfo 1 1"
                                             << QStringList {"写入记事本失败"} << "" << 1;
+    // The payload is the module's default password; a wrong one is in
+    // passwordOfTheModule().
+    QTest::newRow("password, default")
+        << int(OpVerifyPassword) << 0 << on << "" << QStringList {"验证密码成功"} << "" << 1;
+    QTest::newRow("random data, refused") << int(OpRandomData) << 0 << on << "VYRGetRandomData 1 1"
+                                          << QStringList {"读取随机数失败"} << "" << 1;
 }
 
 // With ID 3 holding finger 5: the status texts in order, the bitmap sent at
@@ -282,7 +293,9 @@ void tst_Operations::operation()
     QFETCH(int, moduleCalls);
     WorkerHarness harness;
     SimControl::instance().store(3, 5);
-    harness.payload = operation == OpImport ? SimControl::instance().exported(3) : kNotepadPage;
+    harness.payload = operation == OpImport ? SimControl::instance().exported(3)
+        : operation == OpVerifyPassword     ? QByteArray(4, '\0')
+                                            : kNotepadPage;
     QVERIFY(harness.open());
     SimControl::instance().script(sensor);
     if (!fault.isEmpty())
@@ -316,6 +329,21 @@ void tst_Operations::operation()
         QCOMPARE(harness.reports.value(0).bytes.mid(32 * id, 32),
                  messages.contains("写入记事本成功") ? kNotepadPage : QByteArray(32, '\0'));
     }
+}
+
+// Only the password the module was given passes; the default no longer does.
+void tst_Operations::passwordOfTheModule()
+{
+    WorkerHarness harness;
+    SimControl::instance().setPassword(QByteArray::fromHex("0a1b2c3d"));
+    QVERIFY(harness.open());
+    harness.payload = QByteArray(4, '\0');
+    QVERIFY(harness.run(OpVerifyPassword));
+    harness.payload = QByteArray::fromHex("0a1b2c3e");
+    QVERIFY(harness.run(OpVerifyPassword));
+    harness.payload = QByteArray::fromHex("0a1b2c3d");
+    QVERIFY(harness.run(OpVerifyPassword));
+    QCOMPARE(harness.messages(), QStringList({"验证密码失败", "验证密码失败", "验证密码成功"}));
 }
 
 void tst_Operations::captureCallsEachCycle()

@@ -141,6 +141,9 @@ void tst_Worker::missingEntryPoint_data()
         {OpModuleInfo, {"VYRReadParTable", "VYRTemplateNum", "VYRGetCharLen"}},
         {OpReadNotepad, {"VYRReadInfo"}},
         {OpWriteNotepad, {"VYRWriteInfo"}},
+        {OpVerifyPassword, {"VYRVfyPwd"}},
+        {OpRandomData, {"VYRGetRandomData"}},
+        {OpOpenImage, {"VYRGetImgDataFromBMP"}},
     };
     for (const auto &[operation, entries] : needs)
         for (const QString &entry : entries)

@@ -54,6 +54,9 @@ public:
     void runfmoduleinfo();
     void runfreadinfo();
     void runfwriteinfo();
+    void runfverifypassword();
+    void runfrandomdata();
+    void runfopenimage();
 
     void fopen();
     void fclose();

@@ -69,6 +69,14 @@ const std::vector<CommandRow> &commandTable()
          R::ModuleInfo},
         {OpReadNotepad, &SThread::runfreadinfo, {NEED(VYRReadInfo)}, false, R::Notepad},
         {OpWriteNotepad, &SThread::runfwriteinfo, {NEED(VYRWriteInfo)}, false, R::NotepadPage},
+        {OpVerifyPassword, &SThread::runfverifypassword, {NEED(VYRVfyPwd)}, false, R::StatusOnly},
+        {OpRandomData, &SThread::runfrandomdata, {NEED(VYRGetRandomData)}, false, R::StatusOnly},
+        {OpOpenImage,
+         &SThread::runfopenimage,
+         {NEED(VYRGetImgDataFromBMP)},
+         false,
+         R::StatusOnly,
+         false},
     };
     return table;
 }

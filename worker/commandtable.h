@@ -37,6 +37,9 @@ struct CommandRow
     std::vector<EntryNeed> needs; // in the order the runner calls them
     bool readsIndex; // it ends with the index query, which needs VYRReadIndexTable
     ReportShown report;
+    // False for a command of the library alone (a file's image): its run
+    // goes on without an open device.
+    bool needsDevice = true;
 };
 
 const std::vector<CommandRow> &commandTable();
