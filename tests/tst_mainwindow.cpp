@@ -6,6 +6,7 @@
 // during a run, closing the window during a run or an open, and a close
 // while the window is behind.
 
+#include "backupfile.h"
 #include "handover.h"
 #include "mainwindow.h"
 #include "modalpilot.h"
@@ -425,6 +426,14 @@ void tst_MainWindow::moreCommands_data()
     QTest::newRow("notepad, page 2 written")
         << "记事本…" << true << "^写入记事本成功$"
         << "提示|确定写入记事本第2页？" << (notepad << "VYRWriteInfo(h, -1, 2, ptr) = 0");
+    QTest::newRow("backup") << "备份指纹库…" << false << "^备份完成: 成功 2 个, 失败 0 个$"
+                            << ""
+                            << (indexCalls() << load << "VYRUpChar(h, -1, 0, ptr, ptr) = 0"
+                                             << "VYRLoadChar(h, -1, 0, 40) = 0"
+                                             << "VYRUpChar(h, -1, 0, ptr, ptr) = 0");
+    // Refused before the question and before any call.
+    QTest::newRow("restore, a damaged file") << "恢复指纹库…" << false << "^备份文件已损坏$"
+                                             << "" << QStringList();
     // The password typed is "7" but for the rows that name theirs.
     QTest::newRow("password, empty for the default")
         << "验证密码…" << false << "^验证密码成功$"
@@ -465,15 +474,18 @@ void tst_MainWindow::moreCommands()
     const QString file = folder.filePath("template.dat");
     const bool import = trigger == "Ctrl+O";
     const bool image = trigger == "打开图像…";
+    const bool backup = trigger.contains("指纹库…");
     const QByteArray tag = QTest::currentDataTag();
     if (tag.endsWith("FIFO"))
         QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
     else if (image)
         QVERIFY(module.writeBmp(QByteArray(92160, 'A'), file));
+    else if (trigger == "恢复指纹库…")
+        QVERIFY(writeFile(file, QByteArray(100, 'x')));
     else if (import)
         QVERIFY(
             writeFile(file, tag == "Ctrl+O, import" ? module.exported(3) : QByteArray(100, 'x')));
-    if (import || image || trigger == "Ctrl+E")
+    if (import || image || backup || trigger == "Ctrl+E")
         m_pilot->files << file;
     m_pilot->answers << (tag == "password, empty for the default" ? "" : "7");
     m_pilot->confirmations << confirm;
@@ -517,6 +529,12 @@ void tst_MainWindow::moreCommands()
         QVERIFY(command->isEnabled() || command->text() == "保存图像…");
     if (trigger == "Ctrl+E")
         QCOMPARE(readFile(file), module.exported(3));
+    if (trigger == "备份指纹库…") {
+        const std::optional<Backup> written = decodeBackup(readFile(file));
+        QVERIFY(written && written->templates.size() == 2);
+        QCOMPARE(written->templates[1].id, 40);
+        QCOMPARE(written->templates[1].bytes, module.exported(40));
+    }
     if (import) {
         QCOMPARE(m_pilot->prompts,
                  calls.size() > 1 ? QStringList("提示|请输入导入ID(0-999)") : QStringList());

@@ -17,6 +17,7 @@ enum class ReportShown {
     Notepad, // the notepad dialog with the pages read
     NotepadPage, // a page written, shown in the notepad dialog still open
     TemplateLength, // the library's template length, before an import goes on
+    BackupFile, // the backup of the store goes into the file chosen
 };
 
 // An entry point a command calls: its name, and whether the library has it.

@@ -34,7 +34,9 @@ enum Operation {
     OpImportCheck = 14, // the library's template length, asked before an import
     OpVerifyPassword = 15, // the 4 bytes of the payload
     OpRandomData = 16,
-    OpOpenImage = 17 // a BMP, its path in the payload, shown as a frame
+    OpOpenImage = 17, // a BMP, its path in the payload, shown as a frame
+    OpBackup = 18, // every stored template into one file
+    OpRestore = 19 // the backup file in the payload onto the module
 };
 
 extern bool isdllok; // the module library is loaded and its names looked up
