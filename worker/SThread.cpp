@@ -91,7 +91,7 @@ void SThread::run()
     }
 
     runfopen();
-    if (command && command->needsDevice && !isopenok) {
+    if ((!command || command->needsDevice) && !isopenok) {
         emit SShowMsg("请先打开设备");
         m_option = OpIdle;
         emit SEnable_btn(true);
