@@ -1,6 +1,7 @@
 #include "modulecommands.h"
 
 #include "askyesno.h"
+#include "backupfile.h"
 #include "commandtable.h"
 #include "mainwindow.h"
 #include "moduleinfo.h"
@@ -13,10 +14,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QInputDialog>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QSet>
 
 #include <optional>
 #include <tuple>
@@ -28,6 +32,26 @@ const QString kImageFilters = QStringLiteral("PNG 图像 (*.png);;BMP 图像 (*.
 const QString kTemplateFilters = QStringLiteral("模板文件 (*.dat);;所有文件 (*)");
 // No module's template comes near this; a larger file is refused unread.
 constexpr qint64 kTemplateFileLimit = 64 * 1024;
+const QString kBmpFilters = QStringLiteral("BMP 图像 (*.bmp);;所有文件 (*)");
+// A frame of 256 x 288 in any BMP the library reads is far smaller.
+constexpr qint64 kImageFileLimit = 4 * 1024 * 1024;
+constexpr int kPasswordBytes = 4;
+const QString kBackupFilters = QStringLiteral("指纹库备份 (*.fpbak);;所有文件 (*)");
+// 1024 templates of the longest length a backup takes, and their heads.
+constexpr qint64 kBackupFileLimit = 1024 * (8 + kBackupTemplateRoom) + 20;
+
+// The password typed as 8 hex digits, or the default 00000000 for an
+// empty text; none for anything else.
+std::optional<QByteArray> passwordOf(const QString &typed)
+{
+    const QString text = typed.trimmed();
+    if (text.isEmpty())
+        return QByteArray(kPasswordBytes, '\0');
+    static const QRegularExpression hex("^[0-9A-Fa-f]{8}$");
+    if (!hex.match(text).hasMatch())
+        return std::nullopt;
+    return QByteArray::fromHex(text.toLatin1());
+}
 
 // The ID a row stands for, or -1.
 int idOfRow(const QModelIndex &index)
@@ -75,6 +99,11 @@ ModuleCommands::ModuleCommands(MainWindow &window, SThread &worker)
         {"清空指纹库", "", &ModuleCommands::emptyStore, Offered::Store, false},
         {"模块信息", "Ctrl+I", &ModuleCommands::showModuleInfo, Offered::Store, false},
         {"记事本…", "", &ModuleCommands::editNotepad, Offered::Store, false},
+        {"备份指纹库…", "", &ModuleCommands::backupStore, Offered::Store, true},
+        {"恢复指纹库…", "", &ModuleCommands::restoreStore, Offered::Store, false},
+        {"验证密码…", "", &ModuleCommands::verifyPassword, Offered::Store, true},
+        {"随机数", "", &ModuleCommands::randomData, Offered::Store, false},
+        {"打开图像…", "", &ModuleCommands::openImage, Offered::Store, false},
     };
     for (const Row &row : rows) {
         // An action of the window's own, so that its shortcut works wherever
@@ -284,6 +313,110 @@ void ModuleCommands::editNotepad()
     start(OpReadNotepad);
 }
 
+void ModuleCommands::backupStore()
+{
+    if (m_worker.busy())
+        return;
+    QString filter;
+    const QString path = askSavePath("备份指纹库", "指纹库.fpbak", kBackupFilters, &filter);
+    if (!path.isEmpty() && start(OpBackup))
+        m_backupPath = path;
+}
+
+// All of the file or none, as a template export.
+void ModuleCommands::saveBackup(const ModuleReport &report)
+{
+    const bool saved = writeRegularFile(m_backupPath, [&](QIODevice &file) {
+        return file.write(report.bytes) == report.bytes.size();
+    });
+    m_window.ShowMsg(
+        saved ? QString("备份完成: 成功 %1 个, 失败 %2 个").arg(report.templates).arg(report.failed)
+              : QString("备份指纹库失败"));
+}
+
+// The file is checked whole before the question and before any call; the
+// question counts the IDs it would write over, as the list shows them.
+void ModuleCommands::restoreStore()
+{
+    if (m_worker.busy())
+        return;
+    const QDir folder(m_folder.isEmpty() ? QDir::homePath() : m_folder);
+    const QString path
+        = QFileDialog::getOpenFileName(&m_window, "恢复指纹库", folder.path(), kBackupFilters);
+    if (path.isEmpty())
+        return;
+    m_folder = QFileInfo(path).absolutePath();
+    const std::optional<QByteArray> bytes = readRegularFile(path, kBackupFileLimit);
+    if (!bytes) {
+        m_window.ShowMsg("读取备份文件失败");
+        return;
+    }
+    const std::optional<Backup> backup = decodeBackup(*bytes);
+    if (!backup) {
+        m_window.ShowMsg("备份文件已损坏");
+        return;
+    }
+    QSet<int> shown;
+    const QAbstractItemModel *rows = m_window.templateList()->model();
+    for (int row = 0; rows && row < rows->rowCount(); ++row)
+        shown.insert(idOfRow(rows->index(row, 0)));
+    int occupied = 0;
+    for (const BackupTemplate &entry : backup->templates)
+        occupied += shown.contains(entry.id) ? 1 : 0;
+    const QString question = QString("将写入 %1 个模板，其中 %2 个ID已有模板将被覆盖，确定恢复？")
+                                 .arg(backup->templates.size())
+                                 .arg(occupied);
+    if (askYesNo(&m_window, question) && !m_window.closing())
+        start(OpRestore, {std::nullopt, *bytes, 0});
+}
+
+// A text that is not 8 hex digits is told so, rather than ignored as the
+// ID prompts do: a password typed with a space or one digit short would
+// otherwise look like a module that said nothing.
+void ModuleCommands::verifyPassword()
+{
+    if (m_worker.busy())
+        return;
+    bool typed = false;
+    const QString text
+        = QInputDialog::getText(&m_window, "提示", "请输入密码(8位十六进制，空为00000000)",
+                                QLineEdit::Normal, "", &typed, Qt::WindowFlags(), Qt::ImhNone);
+    if (!typed || m_window.closing())
+        return;
+    const std::optional<QByteArray> password = passwordOf(text);
+    if (!password) {
+        m_window.ShowMsg("密码格式无效");
+        return;
+    }
+    start(OpVerifyPassword, {std::nullopt, *password, 0});
+}
+
+void ModuleCommands::randomData()
+{
+    start(OpRandomData);
+}
+
+// The library opens the file itself, so what it is given is looked at
+// first without opening it: a FIFO picked in the dialog would hold the
+// worker, and a huge file is no frame.
+void ModuleCommands::openImage()
+{
+    if (m_worker.busy())
+        return;
+    const QDir folder(m_folder.isEmpty() ? QDir::homePath() : m_folder);
+    const QString path
+        = QFileDialog::getOpenFileName(&m_window, "打开图像", folder.path(), kBmpFilters);
+    if (path.isEmpty())
+        return;
+    m_folder = QFileInfo(path).absolutePath();
+    const QFileInfo file(path);
+    if (!file.isFile() || file.size() > kImageFileLimit) {
+        m_window.ShowMsg("打开图像失败");
+        return;
+    }
+    start(OpOpenImage, {std::nullopt, QFile::encodeName(file.absoluteFilePath()), 0});
+}
+
 // Each command's row says how its report is shown.
 void ModuleCommands::showReport(const ModuleReport &report)
 {
@@ -294,6 +427,7 @@ void ModuleCommands::showReport(const ModuleReport &report)
         {ReportShown::Notepad, &ModuleCommands::openNotepad},
         {ReportShown::NotepadPage, &ModuleCommands::showPageWritten},
         {ReportShown::TemplateLength, &ModuleCommands::importChecked},
+        {ReportShown::BackupFile, &ModuleCommands::saveBackup},
     };
     const CommandRow *command = commandRow(report.operation);
     if (m_window.closing() || !command)

@@ -43,6 +43,11 @@ private slots:
     void emptyStore();
     void showModuleInfo();
     void editNotepad();
+    void verifyPassword();
+    void randomData();
+    void openImage();
+    void backupStore();
+    void restoreStore();
     void showReport(const ModuleReport &report);
 
 private:
@@ -70,6 +75,7 @@ private:
     void openNotepad(const ModuleReport &report);
     void showPageWritten(const ModuleReport &report);
     void importChecked(const ModuleReport &report);
+    void saveBackup(const ModuleReport &report);
     void writeNotepadPage(int page, const QByteArray &bytes);
 
     MainWindow &m_window;
@@ -79,6 +85,7 @@ private:
     int m_menuRow = -1; // the ID of the row a context menu was opened on
     QString m_folder; // the last folder of a file dialog, for this session only
     QString m_exportPath; // where the template on its way from the module goes
+    QString m_backupPath; // where the backup on its way from the module goes
     QByteArray m_importBytes; // the template file on its way to the module
     NotepadDialog *m_notepad = nullptr; // open while the notepad is shown
 };

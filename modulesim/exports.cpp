@@ -330,6 +330,11 @@ void vyrsim_set_delay_ms(int ms)
     control().setDelayMs(ms);
 }
 
+void vyrsim_set_password(const unsigned char *password)
+{
+    control().setPassword(password);
+}
+
 void vyrsim_set_autopilot(int on)
 {
     control().setAutopilot(on != 0);

@@ -47,7 +47,7 @@ extern "C" {
 /* Back to a fresh module: attached, closed, empty store of 1000 IDs kept
    in memory only (no store file is read or written after it), no finger, no
    script, no faults, gates open, empty call log, no delay, no autopilot,
-   synthetic frames. */
+   synthetic frames, password 00000000. */
 VYRSIM_API void vyrsim_reset(void);
 
 /* Keeps the store in the file at `path` from now on, starting from what it
@@ -59,6 +59,10 @@ VYRSIM_API int vyrsim_use_store(const char *path);
 
 VYRSIM_API void vyrsim_set_attached(int attached);
 VYRSIM_API void vyrsim_set_delay_ms(int ms);
+/* The 4 bytes VYRVfyPwd takes from now on (00000000 after vyrsim_reset);
+   any other password fails it with VYRSIM_ERR_PASSWORD. Kept in memory
+   only, never in the store file. Null changes nothing. */
+VYRSIM_API void vyrsim_set_password(const unsigned char *password);
 VYRSIM_API void vyrsim_set_autopilot(int on);
 /* The finger the autopilot presses, from 1. */
 VYRSIM_API void vyrsim_set_autopilot_finger(int finger);

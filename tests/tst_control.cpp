@@ -94,6 +94,7 @@ template<typename... Args> int note(const char *call, Args... args)
 const ControlApi recordingApi {
     [](int on) { note("set_attached", on); },
     [](int ms) { note("set_delay_ms", ms); },
+    [](const unsigned char *p) { note("set_password", p[0], p[1], p[2], p[3]); },
     [](int on) { note("set_autopilot", on); },
     [](int finger) { note("set_autopilot_finger", finger); },
     [] { return 4; },
@@ -300,6 +301,9 @@ void tst_Control::commandsCallTheExports_data()
         {"detach", "set_attached(0)", "ok"},
         {"  attach\r", "set_attached(1)", "ok"},
         {"delay 40", "set_delay_ms(40)", "ok"},
+        {"password 0A1b2C3d", "set_password(10,27,44,61)", "ok the password is 0A1b2C3d\n"},
+        {"password 1234567", "", "error: HEX"},
+        {"password 1234567g", "", "error: HEX"},
         {"fail VYRGenChar", "fail(VYRGenChar,1,-1,1)", "ok every call"},
         {"fail VYRMatch 9 1", "fail(VYRMatch,1,1,9)", "ok the next call of VYRMatch fails with 9"},
         {"fail VYRSearch 9 all", "fail(VYRSearch,1,-1,9)", "ok every call"},

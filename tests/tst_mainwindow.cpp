@@ -6,6 +6,7 @@
 // during a run, closing the window during a run or an open, and a close
 // while the window is behind.
 
+#include "backupfile.h"
 #include "handover.h"
 #include "mainwindow.h"
 #include "modalpilot.h"
@@ -150,6 +151,7 @@ private slots:
     void idPrompt();
     void moreCommands_data();
     void moreCommands();
+    void openedImageShownAsFrame();
     void saveImage_data();
     void saveImage();
 
@@ -424,6 +426,29 @@ void tst_MainWindow::moreCommands_data()
     QTest::newRow("notepad, page 2 written")
         << "记事本…" << true << "^写入记事本成功$"
         << "提示|确定写入记事本第2页？" << (notepad << "VYRWriteInfo(h, -1, 2, ptr) = 0");
+    QTest::newRow("backup") << "备份指纹库…" << false << "^备份完成: 成功 2 个, 失败 0 个$"
+                            << ""
+                            << (indexCalls() << load << "VYRUpChar(h, -1, 0, ptr, ptr) = 0"
+                                             << "VYRLoadChar(h, -1, 0, 40) = 0"
+                                             << "VYRUpChar(h, -1, 0, ptr, ptr) = 0");
+    // Refused before the question and before any call.
+    QTest::newRow("restore, a damaged file") << "恢复指纹库…" << false << "^备份文件已损坏$"
+                                             << "" << QStringList();
+    // The password typed is "7" but for the rows that name theirs.
+    QTest::newRow("password, empty for the default")
+        << "验证密码…" << false << "^验证密码成功$"
+        << "" << QStringList {"VYRVfyPwd(h, -1, ptr) = 0"};
+    QTest::newRow("password, malformed") << "验证密码…" << false << "^密码格式无效$"
+                                         << "" << QStringList();
+    QTest::newRow("random data") << "随机数" << false << "^随机数: [0-9A-F]{2}( [0-9A-F]{2}){3}$"
+                                 << "" << QStringList {"VYRGetRandomData(h, -1, ptr) = 0"};
+    QTest::newRow("open image") << "打开图像…" << false << "^打开图像成功$"
+                                << ""
+                                << QStringList {"VYRImgData2BMP(ptr, ptr) = 0", // the test's file
+                                                "VYRGetImgDataFromBMP(ptr, ptr, ptr) = 0"};
+    // Looked at, not opened: the library would wait on a FIFO nobody writes to.
+    QTest::newRow("open image, a FIFO") << "打开图像…" << false << "^打开图像失败$"
+                                        << "" << QStringList();
 }
 
 // With ID 3 selected and a finger on the sensor, each command started as
@@ -448,15 +473,21 @@ void tst_MainWindow::moreCommands()
     const QTemporaryDir folder;
     const QString file = folder.filePath("template.dat");
     const bool import = trigger == "Ctrl+O";
+    const bool image = trigger == "打开图像…";
+    const bool backup = trigger.contains("指纹库…");
     const QByteArray tag = QTest::currentDataTag();
     if (tag.endsWith("FIFO"))
         QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    else if (image)
+        QVERIFY(module.writeBmp(QByteArray(92160, 'A'), file));
+    else if (trigger == "恢复指纹库…")
+        QVERIFY(writeFile(file, QByteArray(100, 'x')));
     else if (import)
         QVERIFY(
             writeFile(file, tag == "Ctrl+O, import" ? module.exported(3) : QByteArray(100, 'x')));
-    if (import || trigger == "Ctrl+E")
+    if (import || image || backup || trigger == "Ctrl+E")
         m_pilot->files << file;
-    m_pilot->answers << "7";
+    m_pilot->answers << (tag == "password, empty for the default" ? "" : "7");
     m_pilot->confirmations << confirm;
     // The notepad: page 2 written, and the dialog closed once it shows the
     // page as the module took it.
@@ -498,11 +529,41 @@ void tst_MainWindow::moreCommands()
         QVERIFY(command->isEnabled() || command->text() == "保存图像…");
     if (trigger == "Ctrl+E")
         QCOMPARE(readFile(file), module.exported(3));
+    if (trigger == "备份指纹库…") {
+        const std::optional<Backup> written = decodeBackup(readFile(file));
+        QVERIFY(written && written->templates.size() == 2);
+        QCOMPARE(written->templates[1].id, 40);
+        QCOMPARE(written->templates[1].bytes, module.exported(40));
+    }
     if (import) {
         QCOMPARE(m_pilot->prompts,
                  calls.size() > 1 ? QStringList("提示|请输入导入ID(0-999)") : QStringList());
         QCOMPARE(captions(window).contains("指纹[7]"), calls.size() > 1);
     }
+}
+
+// A BMP the library wrote comes back pixel for pixel, with no device open,
+// and can be saved as a captured frame can.
+void tst_MainWindow::openedImageShownAsFrame()
+{
+    MainWindow &window = *m_window;
+    const QTemporaryDir folder;
+    const QString file = folder.filePath("frame.bmp");
+    QByteArray pixels(256 * 288, '\0');
+    for (int i = 0; i < pixels.size(); ++i)
+        pixels[i] = char((i / 256) * 7 + (i % 256));
+    QVERIFY(SimControl::instance().writeBmp(pixels, file));
+    m_pilot->files << file;
+    action(window, "打开图像…")->trigger();
+    QVERIFY(QTest::qWaitFor(
+        [&] { return settled(*window.worker()) && statusLine(window)->text() == "打开图像成功"; },
+        kWaitMs));
+    const QImage frame = window.frame().convertToFormat(QImage::Format_Grayscale8);
+    QCOMPARE(frame.size(), QSize(256, 288));
+    for (int y = 0; y < 288; ++y)
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(frame.constScanLine(y)), 256),
+                 pixels.mid(256 * y, 256));
+    QVERIFY(action(window, "保存图像…")->isEnabled());
 }
 
 void tst_MainWindow::saveImage_data()

@@ -4,6 +4,7 @@
 // index query, each with its status texts in order, what it reports, and
 // its module calls with their arguments.
 
+#include "backupfile.h"
 #include "simcontrol.h"
 #include "workerharness.h"
 
@@ -83,6 +84,10 @@ QStringList allowedCalls(int operation, int id)
             pages << QStringLiteral("VYRReadInfo(h, -1, %1, ptr)").arg(page);
         return pages;
     }
+    case OpVerifyPassword:
+        return {"VYRVfyPwd(h, -1, ptr)"};
+    case OpRandomData:
+        return {"VYRGetRandomData(h, -1, ptr)"};
     default:
         return {QStringLiteral("VYRWriteInfo(h, -1, %1, ptr)").arg(id)};
     }
@@ -133,6 +138,10 @@ private slots:
     void captureCallsEachCycle();
     void enrollWaitsWhileFingerStays();
     void searchMatchShowsIdThenScore();
+    void passwordOfTheModule();
+    void backupThenRestore();
+    void badBackupWritesNothing_data();
+    void badBackupWritesNothing();
 
     void indexQuery_data();
     void indexQuery();
@@ -267,6 +276,12 @@ void tst_Operations::operation_data()
         << int(OpWriteNotepad) << 4 << on << "" << QStringList {"写入记事本成功"} << "" << 1;
     QTest::newRow("notepad write, refused") << int(OpWriteNotepad) << 4 << on << "VYRWriteInfo 1 1"
                                             << QStringList {"写入记事本失败"} << "" << 1;
+    // The payload is the module's default password; a wrong one is in
+    // passwordOfTheModule().
+    QTest::newRow("password, default")
+        << int(OpVerifyPassword) << 0 << on << "" << QStringList {"验证密码成功"} << "" << 1;
+    QTest::newRow("random data, refused") << int(OpRandomData) << 0 << on << "VYRGetRandomData 1 1"
+                                          << QStringList {"读取随机数失败"} << "" << 1;
 }
 
 // With ID 3 holding finger 5: the status texts in order, the bitmap sent at
@@ -282,7 +297,9 @@ void tst_Operations::operation()
     QFETCH(int, moduleCalls);
     WorkerHarness harness;
     SimControl::instance().store(3, 5);
-    harness.payload = operation == OpImport ? SimControl::instance().exported(3) : kNotepadPage;
+    harness.payload = operation == OpImport ? SimControl::instance().exported(3)
+        : operation == OpVerifyPassword     ? QByteArray(4, '\0')
+                                            : kNotepadPage;
     QVERIFY(harness.open());
     SimControl::instance().script(sensor);
     if (!fault.isEmpty())
@@ -316,6 +333,98 @@ void tst_Operations::operation()
         QCOMPARE(harness.reports.value(0).bytes.mid(32 * id, 32),
                  messages.contains("写入记事本成功") ? kNotepadPage : QByteArray(32, '\0'));
     }
+}
+
+// Only the password the module was given passes; the default no longer does.
+void tst_Operations::passwordOfTheModule()
+{
+    WorkerHarness harness;
+    SimControl::instance().setPassword(QByteArray::fromHex("0a1b2c3d"));
+    QVERIFY(harness.open());
+    harness.payload = QByteArray(4, '\0');
+    QVERIFY(harness.run(OpVerifyPassword));
+    harness.payload = QByteArray::fromHex("0a1b2c3e");
+    QVERIFY(harness.run(OpVerifyPassword));
+    harness.payload = QByteArray::fromHex("0a1b2c3d");
+    QVERIFY(harness.run(OpVerifyPassword));
+    QCOMPARE(harness.messages(), QStringList({"验证密码失败", "验证密码失败", "验证密码成功"}));
+}
+
+// Three templates backed up, the store emptied, the file restored: the
+// same IDs hold the same bytes, and one failing upload is skipped, counted.
+void tst_Operations::backupThenRestore()
+{
+    WorkerHarness harness;
+    SimControl &module = SimControl::instance();
+    const int ids[] = {3, 40, 999};
+    QMap<int, QByteArray> before;
+    for (int id : ids) {
+        QCOMPARE(module.store(id, id + 1), 0);
+        before[id] = module.exported(id);
+    }
+    QCOMPARE(module.store(7, 2), 0);
+    QVERIFY(harness.open());
+    QVERIFY(module.fail("VYRUpChar", 2, 1)); // ID 7
+    QVERIFY(harness.run(OpBackup));
+    QCOMPARE(harness.messages(),
+             QStringList({"备份指纹库 1/4", "备份指纹库 2/4", "备份指纹库 3/4", "备份指纹库 4/4"}));
+    QCOMPARE(harness.reports.size(), 1);
+    const ModuleReport report = harness.reports.first();
+    QCOMPARE(report.templates, 3);
+    QCOMPARE(report.failed, 1);
+    QVERIFY(harness.run(OpEmpty));
+    QCOMPARE(module.stored(3), 0);
+
+    harness.forget();
+    harness.payload = report.bytes;
+    QVERIFY(harness.run(OpRestore));
+    QCOMPARE(harness.messages(),
+             QStringList({"恢复指纹库 1/3", "恢复指纹库 2/3", "恢复指纹库 3/3",
+                          "恢复完成: 成功 3 个, 失败 0 个"}));
+    for (int id : ids)
+        QCOMPARE(module.exported(id), before[id]);
+    QCOMPARE(module.stored(7), 0);
+    QCOMPARE(harness.events.filter("list:"), QStringList("list:3,40,999"));
+}
+
+void tst_Operations::badBackupWritesNothing_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("calls");
+    const QByteArray block(512, 'T');
+    const QByteArray good = encodeBackup({512, {{3, block}, {5, block}}});
+    QByteArray damaged = good;
+    damaged[100] = char(damaged[100] ^ 0x10);
+    const QString broken = "备份文件已损坏";
+    QTest::newRow("one byte changed") << damaged << broken << QStringList();
+    QTest::newRow("truncated") << good.left(good.size() - 1) << broken << QStringList();
+    QTest::newRow("empty") << QByteArray() << broken << QStringList();
+    QTest::newRow("the backup of an empty store")
+        << encodeBackup({}) << "恢复完成: 成功 0 个, 失败 0 个" << WorkerHarness().indexCalls();
+    QTest::newRow("an ID twice") << encodeBackup({512, {{3, block}, {3, block}}}) << broken
+                                 << QStringList();
+    QTest::newRow("an ID beyond 1023")
+        << encodeBackup({512, {{1024, block}}}) << broken << QStringList();
+    // Whole and sound, but of a length the module does not use.
+    QTest::newRow("another template length")
+        << encodeBackup({100, {{3, QByteArray(100, 'T')}}}) << "备份文件模板长度不符"
+        << QStringList("VYRGetCharLen(ptr) = 0");
+}
+
+void tst_Operations::badBackupWritesNothing()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, message);
+    QFETCH(QStringList, calls);
+    WorkerHarness harness;
+    QVERIFY(harness.open());
+    harness.payload = file;
+    QVERIFY(harness.run(OpRestore));
+    QCOMPARE(harness.messages(), QStringList(message));
+    QCOMPARE(harness.calls(), calls);
+    // Only a restore that went on reads the list again.
+    QCOMPARE(harness.events.filter("list:").size(), message.startsWith("恢复完成") ? 1 : 0);
 }
 
 void tst_Operations::captureCallsEachCycle()

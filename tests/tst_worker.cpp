@@ -141,6 +141,11 @@ void tst_Worker::missingEntryPoint_data()
         {OpModuleInfo, {"VYRReadParTable", "VYRTemplateNum", "VYRGetCharLen"}},
         {OpReadNotepad, {"VYRReadInfo"}},
         {OpWriteNotepad, {"VYRWriteInfo"}},
+        {OpBackup, {"VYRReadIndexTable", "VYRLoadChar", "VYRUpChar"}},
+        {OpRestore, {"VYRGetCharLen", "VYRDownChar", "VYRStoreChar", "VYRReadIndexTable"}},
+        {OpVerifyPassword, {"VYRVfyPwd"}},
+        {OpRandomData, {"VYRGetRandomData"}},
+        {OpOpenImage, {"VYRGetImgDataFromBMP"}},
     };
     for (const auto &[operation, entries] : needs)
         for (const QString &entry : entries)

@@ -90,7 +90,7 @@ void SThread::run()
     }
 
     runfopen();
-    if (!isopenok) {
+    if ((!command || command->needsDevice) && !isopenok) {
         emit SShowMsg("请先打开设备");
         m_option = OpIdle;
         emit SEnable_btn(true);
@@ -260,16 +260,20 @@ bool SThread::featureFromPress(int operation)
 
 void SThread::fplist()
 {
-    std::memset(UserContent, 0, sizeof UserContent);
+    if (readIndex(UserContent))
+        showIndex();
+}
+
+bool SThread::readIndex(unsigned char *bits)
+{
+    std::memset(bits, 0, kIndexBytes);
     int ret = -1;
     for (int page = 0; page < kIndexPages; ++page) {
-        ret = VYR(VYRReadIndexTable, hHandle[0], DEV_ADDR, page,
-                  UserContent + kIndexPageBytes * page);
+        ret = VYR(VYRReadIndexTable, hHandle[0], DEV_ADDR, page, bits + kIndexPageBytes * page);
         if (ret != 0)
             break;
     }
-    if (ret == 0)
-        showIndex();
+    return ret == 0;
 }
 
 // The setters run on the GUI thread while no run is under way. Exchanging

@@ -54,6 +54,11 @@ public:
     void runfmoduleinfo();
     void runfreadinfo();
     void runfwriteinfo();
+    void runfbackup();
+    void runfrestore();
+    void runfverifypassword();
+    void runfrandomdata();
+    void runfopenimage();
 
     void fopen();
     void fclose();
@@ -86,6 +91,9 @@ signals:
 
 private:
     bool featureFromPress(int operation);
+    // The 4 pages of the index into `bits` (kIndexBytes); false when a page
+    // could not be read.
+    bool readIndex(unsigned char *bits);
     int captureImage();
     void showImage();
     void showIndex();

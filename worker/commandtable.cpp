@@ -69,6 +69,25 @@ const std::vector<CommandRow> &commandTable()
          R::ModuleInfo},
         {OpReadNotepad, &SThread::runfreadinfo, {NEED(VYRReadInfo)}, false, R::Notepad},
         {OpWriteNotepad, &SThread::runfwriteinfo, {NEED(VYRWriteInfo)}, false, R::NotepadPage},
+        // The index is read first, not again at the end.
+        {OpBackup,
+         &SThread::runfbackup,
+         {NEED(VYRReadIndexTable), NEED(VYRLoadChar), NEED(VYRUpChar)},
+         false,
+         R::BackupFile},
+        {OpRestore,
+         &SThread::runfrestore,
+         {NEED(VYRGetCharLen), NEED(VYRDownChar), NEED(VYRStoreChar)},
+         true,
+         R::StatusOnly},
+        {OpVerifyPassword, &SThread::runfverifypassword, {NEED(VYRVfyPwd)}, false, R::StatusOnly},
+        {OpRandomData, &SThread::runfrandomdata, {NEED(VYRGetRandomData)}, false, R::StatusOnly},
+        {OpOpenImage,
+         &SThread::runfopenimage,
+         {NEED(VYRGetImgDataFromBMP)},
+         false,
+         R::StatusOnly,
+         false},
     };
     return table;
 }

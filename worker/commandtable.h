@@ -17,6 +17,7 @@ enum class ReportShown {
     Notepad, // the notepad dialog with the pages read
     NotepadPage, // a page written, shown in the notepad dialog still open
     TemplateLength, // the library's template length, before an import goes on
+    BackupFile, // the backup of the store goes into the file chosen
 };
 
 // An entry point a command calls: its name, and whether the library has it.
@@ -37,6 +38,9 @@ struct CommandRow
     std::vector<EntryNeed> needs; // in the order the runner calls them
     bool readsIndex; // it ends with the index query, which needs VYRReadIndexTable
     ReportShown report;
+    // False for a command of the library alone (a file's image): its run
+    // goes on without an open device.
+    bool needsDevice = true;
 };
 
 const std::vector<CommandRow> &commandTable();

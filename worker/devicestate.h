@@ -31,7 +31,12 @@ enum Operation {
     OpModuleInfo = 11,
     OpReadNotepad = 12,
     OpWriteNotepad = 13,
-    OpImportCheck = 14 // the library's template length, asked before an import
+    OpImportCheck = 14, // the library's template length, asked before an import
+    OpVerifyPassword = 15, // the 4 bytes of the payload
+    OpRandomData = 16,
+    OpOpenImage = 17, // a BMP, its path in the payload, shown as a frame
+    OpBackup = 18, // every stored template into one file
+    OpRestore = 19 // the backup file in the payload onto the module
 };
 
 // The device address every call after open passes: the module's broadcast

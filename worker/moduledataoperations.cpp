@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -16,6 +17,10 @@ namespace {
 // the sizes it names, so the buffers are generous and zeroed.
 constexpr int kTableRoom = 256;
 constexpr int kPageRoom = 256;
+constexpr int kRandomRoom = 64;
+constexpr int kRandomBytes = 4;
+constexpr int kPasswordBytes = 4;
+constexpr int kPasswordRoom = 16;
 
 QByteArray bytesOf(const unsigned char *data, int size)
 {
@@ -83,4 +88,47 @@ void SThread::runfwriteinfo()
     report.id = m_page;
     report.bytes = bytesOf(data, kNotepadPageBytes);
     emit SShowReport(report);
+}
+
+void SThread::runfverifypassword()
+{
+    if (m_option != OpVerifyPassword)
+        return;
+    unsigned char password[kPasswordRoom] = {};
+    std::memcpy(password, m_payload.constData(),
+                std::size_t(std::min<qsizetype>(m_payload.size(), kPasswordBytes)));
+    const int ret = VYR(VYRVfyPwd, hHandle[0], DEV_ADDR, password);
+    emit SShowMsg(ret == 0 ? "验证密码成功" : "验证密码失败");
+}
+
+void SThread::runfrandomdata()
+{
+    if (m_option != OpRandomData)
+        return;
+    unsigned char data[kRandomRoom] = {};
+    if (VYR(VYRGetRandomData, hHandle[0], DEV_ADDR, data) != 0) {
+        emit SShowMsg("读取随机数失败");
+        return;
+    }
+    emit SShowMsg(QString("随机数: %1")
+                      .arg(QString::fromLatin1(bytesOf(data, kRandomBytes).toHex(' ').toUpper())));
+}
+
+// The library reads the file by its path alone; the window has already
+// refused anything but a regular file of a sane size. The frame replaces
+// the one shown only once the library read it whole.
+void SThread::runfopenimage()
+{
+    if (m_option != OpOpenImage)
+        return;
+    std::vector<unsigned char> frame(kImageBufferBytes, 0);
+    int length = 0;
+    const int ret = VYR(VYRGetImgDataFromBMP, m_payload.constData(), frame.data(), &length);
+    if (ret != 0) {
+        emit SShowMsg("打开图像失败");
+        return;
+    }
+    std::memcpy(fpimage, frame.data(), frame.size());
+    showImage();
+    emit SShowMsg("打开图像成功");
 }

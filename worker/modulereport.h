@@ -13,6 +13,7 @@ struct ModuleReport
     QByteArray bytes; // an uploaded template, the parameter table or the notepad pages
     int templates = 0; // templates stored (module information)
     int templateLength = 0; // the library's template length (module information)
+    int failed = 0; // templates that could not be read (backup)
 };
 
 Q_DECLARE_METATYPE(ModuleReport)

@@ -3,10 +3,12 @@
 
 #include "SThread.h"
 
+#include "backupfile.h"
 #include "devicestate.h"
 #include "modulelib.h"
 #include "moduletrace.h"
 
+#include <optional>
 #include <vector>
 
 namespace {
@@ -94,5 +96,88 @@ void SThread::runfempty()
         return;
     const int ret = VYR(VYREmpty, hHandle[0], DEV_ADDR);
     emit SShowMsg(ret == 0 ? "清空成功" : "清空失败");
+    fplist();
+}
+
+// The templates of the IDs the index names, each uploaded as export does;
+// one that fails is left out and counted. The window writes the file.
+void SThread::runfbackup()
+{
+    if (m_option != OpBackup)
+        return;
+    // Read into a buffer of its own: UserContent is the list's, handed to
+    // the window, and this run does not change the store.
+    unsigned char bits[kIndexBytes];
+    if (!readIndex(bits)) {
+        emit SShowMsg("备份指纹库失败");
+        return;
+    }
+    std::vector<int> ids;
+    for (int id = 0; id < kBackupIds; ++id) {
+        if (bits[id / 8] & (1u << (id % 8)))
+            ids.push_back(id);
+    }
+    Backup backup;
+    int failed = 0;
+    std::vector<unsigned char> block(kTemplateRoom, 0);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        if (m_option != OpBackup) // the window is closing
+            return;
+        emit SShowMsg(QString("备份指纹库 %1/%2").arg(i + 1).arg(ids.size()));
+        int length = 0;
+        int ret = VYR(VYRLoadChar, hHandle[0], DEV_ADDR, kStoredBuffer, ids[i]);
+        if (ret == 0)
+            ret = VYR(VYRUpChar, hHandle[0], DEV_ADDR, kStoredBuffer, block.data(), &length);
+        // All templates of one file have one length, that of the first.
+        const bool fits = length > 0 && length <= kTemplateRoom
+            && (backup.templates.empty() || length == backup.templateLength);
+        if (ret != 0 || !fits) {
+            ++failed;
+            continue;
+        }
+        backup.templateLength = length;
+        backup.templates.push_back(
+            {ids[i], QByteArray(reinterpret_cast<const char *>(block.data()), length)});
+    }
+    ModuleReport report;
+    report.operation = OpBackup;
+    report.bytes = encodeBackup(backup);
+    report.templates = int(backup.templates.size());
+    report.failed = failed;
+    emit SShowReport(report);
+}
+
+// The window checked the file and asked the operator; it is checked again
+// here, and its template length against the library's, before any write.
+void SThread::runfrestore()
+{
+    if (m_option != OpRestore)
+        return;
+    const std::optional<Backup> backup = decodeBackup(m_payload);
+    if (!backup) {
+        emit SShowMsg("备份文件已损坏");
+        return;
+    }
+    int length = 0;
+    if (!backup->templates.empty()
+        && (VYR(VYRGetCharLen, &length) != 0 || length != backup->templateLength)) {
+        emit SShowMsg("备份文件模板长度不符");
+        return;
+    }
+    const int count = int(backup->templates.size());
+    int saved = 0;
+    for (int i = 0; i < count; ++i) {
+        if (m_option != OpRestore)
+            return;
+        emit SShowMsg(QString("恢复指纹库 %1/%2").arg(i + 1).arg(count));
+        const BackupTemplate &entry = backup->templates[std::size_t(i)];
+        QByteArray bytes = entry.bytes; // the library takes a writable buffer
+        int ret = VYR(VYRDownChar, hHandle[0], DEV_ADDR, kStoredBuffer,
+                      reinterpret_cast<unsigned char *>(bytes.data()), int(bytes.size()));
+        if (ret == 0)
+            ret = VYR(VYRStoreChar, hHandle[0], DEV_ADDR, kStoredBuffer, entry.id);
+        saved += ret == 0 ? 1 : 0;
+    }
+    emit SShowMsg(QString("恢复完成: 成功 %1 个, 失败 %2 个").arg(saved).arg(count - saved));
     fplist();
 }

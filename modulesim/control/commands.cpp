@@ -84,6 +84,8 @@ const std::vector<Verb> &commandTable()
         {"attach", "", 0, 0, false, false, "plug the module in"},
         {"detach", "", 0, 0, false, false, "unplug the module: calls fail as with no module"},
         {"delay", "MS", 1, 1, false, false, "each image request and upload takes MS milliseconds"},
+        {"password", "HEX", 1, 1, false, false,
+         "VYRVfyPwd takes the 4-byte password HEX (8 hex digits) from now on"},
         {"fail clear", "", 0, 0, false, false, "disarm every fault"},
         {"fail", "ENTRY [CODE] [COUNT]", 1, 3, false, false,
          "calls of the entry point fail with CODE (default 1): the next COUNT, or all until fail "

@@ -15,6 +15,7 @@ struct ControlApi
 {
     decltype(&vyrsim_set_attached) setAttached = &vyrsim_set_attached;
     decltype(&vyrsim_set_delay_ms) setDelayMs = &vyrsim_set_delay_ms;
+    decltype(&vyrsim_set_password) setPassword = &vyrsim_set_password;
     decltype(&vyrsim_set_autopilot) setAutopilot = &vyrsim_set_autopilot;
     decltype(&vyrsim_set_autopilot_finger) setAutopilotFinger = &vyrsim_set_autopilot_finger;
     decltype(&vyrsim_capacity) capacity = &vyrsim_capacity;

@@ -24,6 +24,7 @@ constexpr Binding kBindings[] = {
     {"attach", &handleAttach},
     {"detach", &handleDetach},
     {"delay", &handleDelay},
+    {"password", &handlePassword},
     {"fail clear", &handleFailClear},
     {"fail", &handleFail},
     {"store list", &handleStoreList},

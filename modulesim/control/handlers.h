@@ -45,6 +45,7 @@ std::string handleAutopilot(const Request &request);
 std::string handleAttach(const Request &request);
 std::string handleDetach(const Request &request);
 std::string handleDelay(const Request &request);
+std::string handlePassword(const Request &request);
 std::string handleFailClear(const Request &request);
 std::string handleFail(const Request &request);
 std::string handleLog(const Request &request);

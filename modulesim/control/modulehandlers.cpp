@@ -5,6 +5,7 @@
 #include "replies.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace vyrsim::control {
 
@@ -134,6 +135,21 @@ std::string handleDelay(const Request &request)
         return failure("MS must be a number from 0 to " + std::to_string(kMaxDelayMs));
     request.api.setDelayMs(*ms);
     return ok("image requests and uploads take " + std::to_string(*ms) + " ms");
+}
+
+std::string handlePassword(const Request &request)
+{
+    const std::string &hex = request.args[0];
+    unsigned char password[4] = {};
+    const auto digit = [](char c) {
+        return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+    };
+    if (hex.size() != 8 || !std::all_of(hex.begin(), hex.end(), digit))
+        return failure("HEX must be 8 hex digits, as 0000ABCD");
+    for (int i = 0; i < 4; ++i)
+        password[i] = static_cast<unsigned char>(std::stoi(hex.substr(2 * i, 2), nullptr, 16));
+    request.api.setPassword(password);
+    return ok("the password is " + hex);
 }
 
 std::string handleFailClear(const Request &request)

@@ -41,6 +41,8 @@ public:
         std::array<Template, kBuffers> buffers {};
         PersistentStore store;
         std::uint64_t random = 0x2545f4914f6cdd1dULL;
+        // What VYRVfyPwd takes; the module's own, so it is kept out of the store file.
+        std::array<unsigned char, 4> password {};
 
         // VYRSIM_OK once the device is open and `h` and `addr` are right.
         int deviceCheck(int h, int addr) const;

@@ -69,11 +69,12 @@ int Device::close(int h)
 
 int Device::verifyPassword(int h, int addr, const unsigned char *password)
 {
-    return m_board.onDevice(h, addr, [&](Board::State &) {
+    return m_board.onDevice(h, addr, [&](Board::State &s) {
         if (!password)
             return VYRSIM_ERR_BAD_ARGUMENT;
-        const unsigned char factory[4] = {0, 0, 0, 0};
-        return std::memcmp(password, factory, 4) == 0 ? VYRSIM_OK : VYRSIM_ERR_PASSWORD;
+        return std::memcmp(password, s.password.data(), s.password.size()) == 0
+            ? VYRSIM_OK
+            : VYRSIM_ERR_PASSWORD;
     });
 }
 

@@ -20,6 +20,7 @@ void TestControl::reset()
         s.sensor.reset();
         s.image = GreyImage();
         s.buffers = {};
+        s.password = {};
     });
     m_board.useStore(nullptr);
 }
@@ -53,6 +54,13 @@ void TestControl::setFrameMode(int mode)
     m_board.locked([&](Board::State &s) {
         s.frameMode = mode == VYRSIM_FRAMES_COUNTER ? mode : VYRSIM_FRAMES_SYNTHETIC;
     });
+}
+
+void TestControl::setPassword(const unsigned char *password)
+{
+    if (!password)
+        return;
+    m_board.locked([&](Board::State &s) { std::copy(password, password + 4, s.password.begin()); });
 }
 
 void TestControl::setFinger(int finger)

@@ -25,6 +25,8 @@ public:
     void setAutopilot(bool on);
     void setAutopilotFinger(int finger);
     void setFrameMode(int mode);
+    // The 4 bytes VYRVfyPwd compares with; null changes nothing.
+    void setPassword(const unsigned char *password);
     void setFinger(int finger);
     void setScript(const int *fingers, int count);
     // How many scripted presses are still to come.

@@ -4,6 +4,7 @@
 #include "vyrsim.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QLibrary>
 #include <QMap>
 #include <QStringList>
@@ -40,6 +41,21 @@ public:
     void script(const QVector<int> &fingers)
     {
         VYRSIM_CALL(vyrsim_script, fingers.constData(), fingers.size());
+    }
+    void setPassword(const QByteArray &password)
+    {
+        VYRSIM_CALL(vyrsim_set_password, reinterpret_cast<const unsigned char *>(password.data()));
+    }
+    // The frame (256 x 288, rows top first) as the library writes a BMP of it.
+    bool writeBmp(QByteArray frame, const QString &path)
+    {
+        using Write = int (*)(unsigned char *, const char *);
+        const auto write = reinterpret_cast<Write>(m_library.resolve("VYRImgData2BMP"));
+        frame.resize(92160);
+        return write
+            && write(reinterpret_cast<unsigned char *>(frame.data()),
+                     QFile::encodeName(path).constData())
+            == 0;
     }
     int store(int id, int finger) { return VYRSIM_CALL(vyrsim_store, id, finger); }
     int stored(int id) { return VYRSIM_CALL(vyrsim_stored, id); }

@@ -117,8 +117,7 @@ void WorkerHarness::start(Operation operation, int id)
             input.id = id;
         if (operation == OpWriteNotepad)
             input.page = id;
-        if (operation == OpImport || operation == OpWriteNotepad)
-            input.payload = payload;
+        input.payload = payload; // those that take none ignore it
         worker.fcommand(operation, input);
         break;
     }

@@ -39,8 +39,8 @@ public:
     QStringList events;
     QVector<QByteArray> frames;
     QVector<ModuleReport> reports; // each also noted as "report" in events
-    // What import downloads and notepad writing writes; the latter takes
-    // the id as its page.
+    // The payload of the table's commands (import, notepad writing, the
+    // password); notepad writing takes the id as its page.
     QByteArray payload;
 
     QStringList messages() const; // the msg: events, without their prefix
