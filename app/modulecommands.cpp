@@ -197,6 +197,30 @@ QString ModuleCommands::askSavePath(const QString &title, const QString &name,
     return path;
 }
 
+// The file picked in an open dialog, read whole when it is a regular file
+// of at most `limit` bytes; nothing when cancelled. `refused` is shown when
+// it cannot be read.
+std::optional<QByteArray> ModuleCommands::askOpenFile(const QString &title, const QString &filters,
+                                                      qint64 limit, const QString &refused)
+{
+    const QDir folder(m_folder.isEmpty() ? QDir::homePath() : m_folder);
+    const QString path = QFileDialog::getOpenFileName(&m_window, title, folder.path(), filters);
+    if (path.isEmpty())
+        return std::nullopt;
+    m_folder = QFileInfo(path).absolutePath();
+    std::optional<QByteArray> bytes = readRegularFile(path, limit);
+    if (!bytes)
+        m_window.ShowMsg(refused);
+    return bytes;
+}
+
+// All of the bytes or none: a failed write leaves an earlier file as it was.
+bool ModuleCommands::saveBytes(const QString &path, const QByteArray &bytes)
+{
+    return writeRegularFile(path,
+                            [&](QIODevice &file) { return file.write(bytes) == bytes.size(); });
+}
+
 void ModuleCommands::saveImage()
 {
     const QImage frame = m_window.frame(); // the frame shown when the operator asked
@@ -265,18 +289,9 @@ void ModuleCommands::importTemplate()
 {
     if (m_worker.busy())
         return;
-    const QDir folder(m_folder.isEmpty() ? QDir::homePath() : m_folder);
-    const QString path
-        = QFileDialog::getOpenFileName(&m_window, "导入模板", folder.path(), kTemplateFilters);
-    if (path.isEmpty())
-        return;
-    m_folder = QFileInfo(path).absolutePath();
-    const std::optional<QByteArray> bytes = readRegularFile(path, kTemplateFileLimit);
-    if (!bytes) {
-        m_window.ShowMsg("模板文件无效");
-        return;
-    }
-    if (start(OpImportCheck))
+    const std::optional<QByteArray> bytes
+        = askOpenFile("导入模板", kTemplateFilters, kTemplateFileLimit, "模板文件无效");
+    if (bytes && start(OpImportCheck))
         m_importBytes = *bytes;
 }
 
@@ -323,12 +338,9 @@ void ModuleCommands::backupStore()
         m_backupPath = path;
 }
 
-// All of the file or none, as a template export.
 void ModuleCommands::saveBackup(const ModuleReport &report)
 {
-    const bool saved = writeRegularFile(m_backupPath, [&](QIODevice &file) {
-        return file.write(report.bytes) == report.bytes.size();
-    });
+    const bool saved = saveBytes(m_backupPath, report.bytes);
     m_window.ShowMsg(
         saved ? QString("备份完成: 成功 %1 个, 失败 %2 个").arg(report.templates).arg(report.failed)
               : QString("备份指纹库失败"));
@@ -340,17 +352,10 @@ void ModuleCommands::restoreStore()
 {
     if (m_worker.busy())
         return;
-    const QDir folder(m_folder.isEmpty() ? QDir::homePath() : m_folder);
-    const QString path
-        = QFileDialog::getOpenFileName(&m_window, "恢复指纹库", folder.path(), kBackupFilters);
-    if (path.isEmpty())
+    const std::optional<QByteArray> bytes
+        = askOpenFile("恢复指纹库", kBackupFilters, kBackupFileLimit, "读取备份文件失败");
+    if (!bytes)
         return;
-    m_folder = QFileInfo(path).absolutePath();
-    const std::optional<QByteArray> bytes = readRegularFile(path, kBackupFileLimit);
-    if (!bytes) {
-        m_window.ShowMsg("读取备份文件失败");
-        return;
-    }
     const std::optional<Backup> backup = decodeBackup(*bytes);
     if (!backup) {
         m_window.ShowMsg("备份文件已损坏");
@@ -451,13 +456,9 @@ void ModuleCommands::showPageWritten(const ModuleReport &report)
         m_notepad->pageWritten(report.id, report.bytes);
 }
 
-// All of the bytes or none: a failed write leaves an earlier file as it was.
 void ModuleCommands::saveTemplate(const ModuleReport &report)
 {
-    const bool saved = writeRegularFile(m_exportPath, [&](QIODevice &file) {
-        return file.write(report.bytes) == report.bytes.size();
-    });
-    m_window.ShowMsg(saved ? "导出模板成功" : "导出模板失败");
+    m_window.ShowMsg(saveBytes(m_exportPath, report.bytes) ? "导出模板成功" : "导出模板失败");
 }
 
 // The dialog stays open across writes: each page written is shown in it as

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 class MainWindow;
@@ -66,6 +67,9 @@ private:
     int targetId() const;
     // Starts the command unless a run is under way; false when refused.
     bool start(Operation operation, const CommandInput &input = {});
+    std::optional<QByteArray> askOpenFile(const QString &title, const QString &filters,
+                                          qint64 limit, const QString &refused);
+    bool saveBytes(const QString &path, const QByteArray &bytes);
     QString askSavePath(const QString &title, const QString &name, const QString &filters,
                         QString *filter);
 
