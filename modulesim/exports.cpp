@@ -1,6 +1,4 @@
 // The exported C interface: the vendor entry points and the control calls.
-// Each entry point goes through a Call, which waits at a closed gate, applies
-// an injected failure and logs the call with its arguments and its result.
 
 #include "vyr_api.h"
 #include "vyrsim.h"
@@ -9,6 +7,7 @@
 #include "harness.h"
 #include "listener.h"
 #include "module.h"
+#include "player.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -18,9 +17,11 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 using vyrsim::Harness;
 using vyrsim::Module;
+using vyrsim::Player;
 using vyrsim::control::Listener;
 
 namespace {
@@ -40,34 +41,45 @@ std::string arg(const void *pointer)
     return text;
 }
 
+// One call of an entry point: it waits at a closed gate, then is answered
+// by a running replay, an injected failure or the module, in that order, and
+// is logged with its arguments and its result.
 class Call
 {
 public:
-    Call(const char *name, std::initializer_list<std::string> args)
-        : m_line(name)
+    template<typename... Args>
+    Call(const char *name, recording::ShapeList shapes, Args... args)
+        : m_name(name)
+        , m_shapes(shapes)
+        , m_params {recording::param(args)...}
         , m_fault(Harness::instance().enter(name))
     {
+        m_line = name;
         m_line += '(';
         const char *separator = "";
-        for (const std::string &a : args) {
-            m_line += separator;
-            m_line += a;
-            separator = ", ";
-        }
+        ((m_line += separator, m_line += arg(args), separator = ", "), ...);
         m_line += ')';
     }
 
     template<typename Body> int run(Body body)
     {
-        const int result = m_fault ? *m_fault : body();
+        Player &player = Player::instance();
+        const int result = player.active() ? player.answer(m_name, m_shapes, m_params.data())
+            : m_fault                      ? *m_fault
+                                           : body();
         Harness::instance().record(m_line + " = " + std::to_string(result));
         return result;
     }
 
 private:
-    std::string m_line;
+    const char *m_name;
+    recording::ShapeList m_shapes;
+    std::vector<recording::Param> m_params;
     std::optional<int> m_fault;
+    std::string m_line;
 };
+
+#define CALL(entry, ...) Call(#entry, recording::shapes::entry, __VA_ARGS__)
 
 vyrsim::Device &device()
 {
@@ -107,19 +119,17 @@ extern "C" {
 
 int VYR_SETPATH(int path, int option)
 {
-    return Call("VYR_SETPATH", {arg(path), arg(option)}).run([&] {
-        return device().setPath(path, option);
-    });
+    return CALL(VYR_SETPATH, path, option).run([&] { return device().setPath(path, option); });
 }
 
 int VYR_MODE(int mode)
 {
-    return Call("VYR_MODE", {arg(mode)}).run([&] { return device().setMode(mode); });
+    return CALL(VYR_MODE, mode).run([&] { return device().setMode(mode); });
 }
 
 void VYR_Delaytime(int ms)
 {
-    Call("VYR_Delaytime", {arg(ms)}).run([&] {
+    CALL(VYR_Delaytime, ms).run([&] {
         control().setDelayMs(ms);
         return 0;
     });
@@ -127,171 +137,164 @@ void VYR_Delaytime(int ms)
 
 int VYROpenDeviceEx(int *handle, int type, const char *name, int port, int baud)
 {
-    return Call("VYROpenDeviceEx", {arg(handle), arg(type), arg(name), arg(port), arg(baud)})
-        .run([&] { return device().open(handle); });
+    return CALL(VYROpenDeviceEx, handle, type, name, port, baud).run([&] {
+        return device().open(handle);
+    });
 }
 
 int VYRCloseDeviceEx(int h)
 {
-    return Call("VYRCloseDeviceEx", {arg(h)}).run([&] { return device().close(h); });
+    return CALL(VYRCloseDeviceEx, h).run([&] { return device().close(h); });
 }
 
 int VYRVfyPwd(int h, int addr, unsigned char *password)
 {
-    return Call("VYRVfyPwd", {arg(h), arg(addr), arg(password)}).run([&] {
+    return CALL(VYRVfyPwd, h, addr, password).run([&] {
         return device().verifyPassword(h, addr, password);
     });
 }
 
 int VYRGetImage(int h, int addr)
 {
-    return Call("VYRGetImage", {arg(h), arg(addr)}).run([&] { return device().getImage(h, addr); });
+    return CALL(VYRGetImage, h, addr).run([&] { return device().getImage(h, addr); });
 }
 
 int VYRUpImage(int h, int addr, unsigned char *image, int *length)
 {
-    return Call("VYRUpImage", {arg(h), arg(addr), arg(image), arg(length)}).run([&] {
+    return CALL(VYRUpImage, h, addr, image, length).run([&] {
         return device().upImage(h, addr, image, length);
     });
 }
 
 int VYRGenChar(int h, int addr, int buffer)
 {
-    return Call("VYRGenChar", {arg(h), arg(addr), arg(buffer)}).run([&] {
-        return device().genChar(h, addr, buffer);
-    });
+    return CALL(VYRGenChar, h, addr, buffer).run([&] { return device().genChar(h, addr, buffer); });
 }
 
 int VYRMatch(int h, int addr, int *score)
 {
-    return Call("VYRMatch", {arg(h), arg(addr), arg(score)}).run([&] {
-        return device().match(h, addr, score);
-    });
+    return CALL(VYRMatch, h, addr, score).run([&] { return device().match(h, addr, score); });
 }
 
 int VYRSearch(int h, int addr, int buffer, int start, int count, int *id, int *score)
 {
-    return Call("VYRSearch",
-                {arg(h), arg(addr), arg(buffer), arg(start), arg(count), arg(id), arg(score)})
-        .run([&] { return device().search(h, addr, buffer, start, count, id, score); });
+    return CALL(VYRSearch, h, addr, buffer, start, count, id, score).run([&] {
+        return device().search(h, addr, buffer, start, count, id, score);
+    });
 }
 
 int VYRRegModule(int h, int addr)
 {
-    return Call("VYRRegModule", {arg(h), arg(addr)}).run([&] {
-        return device().regModule(h, addr);
-    });
+    return CALL(VYRRegModule, h, addr).run([&] { return device().regModule(h, addr); });
 }
 
 int VYRStoreChar(int h, int addr, int buffer, int id)
 {
-    return Call("VYRStoreChar", {arg(h), arg(addr), arg(buffer), arg(id)}).run([&] {
+    return CALL(VYRStoreChar, h, addr, buffer, id).run([&] {
         return deviceStore().storeChar(h, addr, buffer, id);
     });
 }
 
 int VYRLoadChar(int h, int addr, int buffer, int id)
 {
-    return Call("VYRLoadChar", {arg(h), arg(addr), arg(buffer), arg(id)}).run([&] {
+    return CALL(VYRLoadChar, h, addr, buffer, id).run([&] {
         return deviceStore().loadChar(h, addr, buffer, id);
     });
 }
 
 int VYRUpChar(int h, int addr, int buffer, unsigned char *data, int *length)
 {
-    return Call("VYRUpChar", {arg(h), arg(addr), arg(buffer), arg(data), arg(length)}).run([&] {
+    return CALL(VYRUpChar, h, addr, buffer, data, length).run([&] {
         return device().upChar(h, addr, buffer, data, length);
     });
 }
 
 int VYRDownChar(int h, int addr, int buffer, unsigned char *data, int length)
 {
-    return Call("VYRDownChar", {arg(h), arg(addr), arg(buffer), arg(data), arg(length)}).run([&] {
+    return CALL(VYRDownChar, h, addr, buffer, data, length).run([&] {
         return device().downChar(h, addr, buffer, data, length);
     });
 }
 
 int VYRDelChar(int h, int addr, int id, int count)
 {
-    return Call("VYRDelChar", {arg(h), arg(addr), arg(id), arg(count)}).run([&] {
+    return CALL(VYRDelChar, h, addr, id, count).run([&] {
         return deviceStore().delChar(h, addr, id, count);
     });
 }
 
 int VYREmpty(int h, int addr)
 {
-    return Call("VYREmpty", {arg(h), arg(addr)}).run([&] { return deviceStore().empty(h, addr); });
+    return CALL(VYREmpty, h, addr).run([&] { return deviceStore().empty(h, addr); });
 }
 
 int VYRReadParTable(int h, int addr, unsigned char *table)
 {
-    return Call("VYRReadParTable", {arg(h), arg(addr), arg(table)}).run([&] {
+    return CALL(VYRReadParTable, h, addr, table).run([&] {
         return deviceStore().readParTable(h, addr, table);
     });
 }
 
 int VYRTemplateNum(int h, int addr, int *count)
 {
-    return Call("VYRTemplateNum", {arg(h), arg(addr), arg(count)}).run([&] {
+    return CALL(VYRTemplateNum, h, addr, count).run([&] {
         return deviceStore().templateNum(h, addr, count);
     });
 }
 
 int VYRReadIndexTable(int h, int addr, int page, unsigned char *bits)
 {
-    return Call("VYRReadIndexTable", {arg(h), arg(addr), arg(page), arg(bits)}).run([&] {
+    return CALL(VYRReadIndexTable, h, addr, page, bits).run([&] {
         return deviceStore().readIndexTable(h, addr, page, bits);
     });
 }
 
 int VYRGetRandomData(int h, int addr, unsigned char *data)
 {
-    return Call("VYRGetRandomData", {arg(h), arg(addr), arg(data)}).run([&] {
+    return CALL(VYRGetRandomData, h, addr, data).run([&] {
         return device().randomData(h, addr, data);
     });
 }
 
 int VYRDoUserDefine(int h, int addr, int port, int level)
 {
-    return Call("VYRDoUserDefine", {arg(h), arg(addr), arg(port), arg(level)}).run([&] {
+    return CALL(VYRDoUserDefine, h, addr, port, level).run([&] {
         return device().userDefine(h, addr, port, level);
     });
 }
 
 int VYRSetCharLen(int length)
 {
-    return Call("VYRSetCharLen", {arg(length)}).run([&] { return device().setCharLen(length); });
+    return CALL(VYRSetCharLen, length).run([&] { return device().setCharLen(length); });
 }
 
 int VYRGetCharLen(int *length)
 {
-    return Call("VYRGetCharLen", {arg(length)}).run([&] { return device().getCharLen(length); });
+    return CALL(VYRGetCharLen, length).run([&] { return device().getCharLen(length); });
 }
 
 int VYRImgData2BMP(unsigned char *image, const char *path)
 {
-    return Call("VYRImgData2BMP", {arg(image), arg(path)}).run([&] {
-        return vyrsim::writeBmp(image, path);
-    });
+    return CALL(VYRImgData2BMP, image, path).run([&] { return vyrsim::writeBmp(image, path); });
 }
 
 int VYRGetImgDataFromBMP(const char *path, unsigned char *image, int *length)
 {
-    return Call("VYRGetImgDataFromBMP", {arg(path), arg(image), arg(length)}).run([&] {
+    return CALL(VYRGetImgDataFromBMP, path, image, length).run([&] {
         return vyrsim::readBmp(path, image, length);
     });
 }
 
 int VYRReadInfo(int h, int addr, int page, unsigned char *data)
 {
-    return Call("VYRReadInfo", {arg(h), arg(addr), arg(page), arg(data)}).run([&] {
+    return CALL(VYRReadInfo, h, addr, page, data).run([&] {
         return deviceStore().readInfo(h, addr, page, data);
     });
 }
 
 int VYRWriteInfo(int h, int addr, int page, unsigned char *data)
 {
-    return Call("VYRWriteInfo", {arg(h), arg(addr), arg(page), arg(data)}).run([&] {
+    return CALL(VYRWriteInfo, h, addr, page, data).run([&] {
         return deviceStore().writeInfo(h, addr, page, data);
     });
 }
@@ -300,7 +303,7 @@ int VYRWriteInfo(int h, int addr, int page, unsigned char *data)
 
 // Each export is the function the list names, with the very signature the
 // program's pointer type (Q_<name> in worker/modulelib.h) is made from.
-#define VYR_CHECK_EXPORT(result, name, parameters)                                                 \
+#define VYR_CHECK_EXPORT(result, name, parameters, shapes)                                         \
     static_assert(std::is_same_v<decltype(&::name), result(*) parameters>,                         \
                   #name " is exported with another signature than the list gives");
 VYR_ENTRY_POINTS(VYR_CHECK_EXPORT)
@@ -312,6 +315,7 @@ extern "C" {
 
 void vyrsim_reset(void)
 {
+    Player::instance().stop();
     control().reset();
 }
 
@@ -448,8 +452,20 @@ void vyrsim_log_clear(void)
 
 int vyrsim_status(char *out, int size)
 {
-    return copyText(control().describe() + " faults=" + Harness::instance().describeFaults(), out,
-                    size);
+    std::string text = control().describe() + " faults=" + Harness::instance().describeFaults();
+    const std::string replay = Player::instance().status();
+    if (!replay.empty())
+        text += " replay=\"" + replay + "\"";
+    return copyText(text, out, size);
+}
+
+int vyrsim_replay(const char *path, double speed)
+{
+    if (!path || !*path) {
+        Player::instance().stop();
+        return VYRSIM_OK;
+    }
+    return Player::instance().start(path, speed) ? VYRSIM_OK : VYRSIM_ERR_FILE;
 }
 
 int vyrsim_control_start(void)

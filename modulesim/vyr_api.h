@@ -14,7 +14,7 @@ extern "C" {
 
 #define VYR_API __attribute__((visibility("default")))
 
-#define VYR_DECLARE_ENTRY(result, name, parameters) VYR_API result name parameters;
+#define VYR_DECLARE_ENTRY(result, name, parameters, shapes) VYR_API result name parameters;
 VYR_ENTRY_POINTS(VYR_DECLARE_ENTRY)
 #undef VYR_DECLARE_ENTRY
 

@@ -47,7 +47,7 @@ extern "C" {
 /* Back to a fresh module: attached, closed, empty store of 1000 IDs kept
    in memory only (no store file is read or written after it), no finger, no
    script, no faults, gates open, empty call log, no delay, no autopilot,
-   synthetic frames, password 00000000. */
+   synthetic frames, password 00000000, no replay. */
 VYRSIM_API void vyrsim_reset(void);
 
 /* Keeps the store in the file at `path` from now on, starting from what it
@@ -133,8 +133,21 @@ VYRSIM_API void vyrsim_log_clear(void);
 /* One line of "key=value" pairs saying what the module is doing:
      attached=yes|no open=yes|no handle=N|none sensor="..." templates=N/CAPACITY
      delay=Nms store="PATH"|none faults=none|Entry:code:calls,...
-   (a value in quotes may hold spaces). Copied into out as vyrsim_log_entry does. */
+   and, while a replay runs, replay="..." (how far it came, or where it left
+   the recording). A value in quotes may hold spaces. Copied into out as
+   vyrsim_log_entry does. */
 VYRSIM_API int vyrsim_status(char *out, int size);
+
+/* Answers every entry point from the recording at path from now on, at
+   speed times its pace (0: at once), as VYRSIM_REPLAY does when the library
+   loads: a call must be the one the recording holds next, with the same
+   inputs, and gets the recorded result and outputs. The first call that is
+   not fails with VYRSIM_ERR_REPLAY, one after the recording's end with
+   VYRSIM_ERR_REPLAY_END, and so does every later call; stderr and the
+   status say which. VYRSIM_ERR_FILE for a recording that cannot be read
+   whole (every call then fails with VYRSIM_ERR_REPLAY). A null or empty
+   path ends the replay; the module is then as it was before. */
+VYRSIM_API int vyrsim_replay(const char *path, double speed);
 
 /* The control channel: a Unix domain socket on which the module takes
    commands, one a line, from the vyrsim program or any script (the README

@@ -15,7 +15,7 @@ const QStringList kOpen {"VYR_SETPATH(2, 1) = 0", "VYROpenDeviceEx(hHandle, 2, n
 const QStringList kNotOpen {"enable:0", "msg:请先打开设备", "enable:1"};
 
 // Clears one entry point, as a library that lacks it leaves it.
-#define ENTRY(result, name, parameters)                                                            \
+#define ENTRY(result, name, parameters, shapes)                                                    \
     {QStringLiteral(#name), [] {                                                                   \
          name = nullptr;                                                                           \
      }},

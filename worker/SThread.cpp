@@ -62,7 +62,8 @@ void SThread::Loadso()
         return;
 
         // Each pointer takes the symbol of its own name; a missing one stays null.
-#define BIND(result, entry, parameters) entry = reinterpret_cast<Q_##entry>(qlib->resolve(#entry));
+#define BIND(result, entry, parameters, shapes)                                                    \
+    entry = reinterpret_cast<Q_##entry>(qlib->resolve(#entry));
     VYR_ENTRY_POINTS(BIND)
 #undef BIND
 

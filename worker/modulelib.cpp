@@ -1,5 +1,5 @@
 #include "modulelib.h"
 
-#define VYR_POINTER(result, name, parameters) Q_##name name = nullptr;
+#define VYR_POINTER(result, name, parameters, shapes) Q_##name name = nullptr;
 VYR_ENTRY_POINTS(VYR_POINTER)
 #undef VYR_POINTER

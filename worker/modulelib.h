@@ -9,7 +9,7 @@
 
 #include "vyr_entrypoints.h"
 
-#define VYR_POINTER_TYPE(result, name, parameters)                                                 \
+#define VYR_POINTER_TYPE(result, name, parameters, shapes)                                         \
     typedef result(*Q_##name) parameters;                                                          \
     extern Q_##name name;
 VYR_ENTRY_POINTS(VYR_POINTER_TYPE)

@@ -23,7 +23,12 @@ enum {
     VYRSIM_ERR_EMPTY = 12, /* no feature in the buffer, no template under the ID */
     VYRSIM_ERR_FILE = 13,
     VYRSIM_ERR_TEMPLATE = 14, /* a template block that is short, damaged or foreign */
-    VYRSIM_ERR_PASSWORD = 19
+    VYRSIM_ERR_PASSWORD = 19,
+    /* A replay: the call is not the one the recording holds next, or the
+       recording was refused; the recording holds no further call. Every
+       call after the first such one fails the same way. */
+    VYRSIM_ERR_REPLAY = 90,
+    VYRSIM_ERR_REPLAY_END = 91
 };
 
 /* The quality gate of VYRGenChar: a frame makes a feature only when print

@@ -9,7 +9,7 @@ namespace vyrsim {
 
 namespace {
 
-#define VYR_ENTRY_NAME(result, name, parameters) #name,
+#define VYR_ENTRY_NAME(result, name, parameters, shapes) #name,
 constexpr const char *kEntryPoints[] = {VYR_ENTRY_POINTS(VYR_ENTRY_NAME)};
 #undef VYR_ENTRY_NAME
 
