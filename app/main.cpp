@@ -1,3 +1,4 @@
+#include "callrecorder.h"
 #include "mainwindow.h"
 #include "platformstart.h"
 #include "qttranslation.h"
@@ -5,6 +6,9 @@
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
 #include <QStringList>
 
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
@@ -23,6 +27,19 @@ QStringList argumentList(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     return arguments;
+}
+
+// What a recording says of itself: the program, the library and when.
+QString recordingAbout()
+{
+    const QString library = QCoreApplication::applicationDirPath() + "/lib/libvyr_uos.so";
+    QFile file(library);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const bool hashed = file.open(QIODevice::ReadOnly) && hash.addData(&file);
+    return QStringLiteral("fpdesk %1 (Qt %2); library %3 (%4); recorded %5")
+        .arg(QStringLiteral(FPDESK_VERSION), QString::fromLatin1(qVersion()), library,
+             hashed ? "sha256 " + QString::fromLatin1(hash.result().toHex()) : "unreadable",
+             QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
 }
 
 } // namespace
@@ -45,13 +62,27 @@ int main(int argc, char *argv[])
         "VYRSIM_TEMPLATES=ID,... (templates stored at start), VYRSIM_STORE=PATH|none "
         "(where the store is kept), VYRSIM_CONTROL=0 (no vyrsim channel). See vyrsim(1).\n\n"
         "A close while a module call is under way waits for it to return, at most "
-        "10 s; then the program ends with exit status 3."));
+        "10 s; then the program ends with exit status 3.\n\n"
+        "--record FILE writes every call into the module library to FILE, with whatever "
+        "library lies in lib/: arguments, results, times and every output, frames and "
+        "templates included. Frames and templates are biometric data: "
+        "--record-no-biometrics leaves them out, for a recording to share. The simulated "
+        "module replays a recording: VYRSIM_REPLAY=FILE, VYRSIM_REPLAY_SPEED=FACTOR "
+        "(0: at once); vyrsim replay --list FILE shows it."));
     // Our own help option rather than addHelpOption(): its --help-all lists
     // Qt's options only once a QApplication exists, that is with a display.
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Displays this help."));
     parser.addOption(helpOption);
     const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption recordOption(QStringLiteral("record"),
+                                          QStringLiteral("Records every module call into <file>."),
+                                          QStringLiteral("file"));
+    parser.addOption(recordOption);
+    const QCommandLineOption leanOption(
+        QStringLiteral("record-no-biometrics"),
+        QStringLiteral("Leaves frames and templates out of the recording."));
+    parser.addOption(leanOption);
 
     // Help and version need no display, so they are answered before
     // QApplication looks for one. Qt's own options (-platform, -style, ...)
@@ -95,7 +126,26 @@ int main(int argc, char *argv[])
                      qPrintable(parser.positionalArguments().constFirst()));
         return EXIT_FAILURE;
     }
-    MainWindow w(nullptr);
-    w.show();
-    return a.exec();
+    if (parser.isSet(leanOption) && !parser.isSet(recordOption)) {
+        std::fprintf(stderr, "fpdesk: --record-no-biometrics needs --record FILE\n");
+        return EXIT_FAILURE;
+    }
+    if (parser.isSet(recordOption)) {
+        const QString path = parser.value(recordOption);
+        const QString error = CallRecorder::start(path, parser.isSet(leanOption), recordingAbout());
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "fpdesk: cannot record to %s: %s\n", qPrintable(path),
+                         qPrintable(error));
+            return EXIT_FAILURE;
+        }
+    }
+    int status = 0;
+    {
+        MainWindow w(nullptr);
+        w.show();
+        status = a.exec();
+    }
+    // The window has ended its worker: no call is under way.
+    CallRecorder::stop();
+    return status;
 }

@@ -275,6 +275,27 @@ bool readFileBytes(const std::string &path, std::size_t limit, std::vector<unsig
     return ok;
 }
 
+std::vector<unsigned char> encodeGreyPng(const GreyPicture &picture)
+{
+    png_image image {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(picture.width);
+    image.height = png_uint_32(picture.height);
+    image.format = PNG_FORMAT_GRAY;
+    if (picture.width <= 0 || picture.height <= 0
+        || picture.pixels.size() != std::size_t(picture.width) * std::size_t(picture.height))
+        return {};
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, picture.pixels.data(), 0, nullptr))
+        return {};
+    std::vector<unsigned char> bytes(size);
+    if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, picture.pixels.data(), 0,
+                                   nullptr))
+        return {};
+    bytes.resize(size);
+    return bytes;
+}
+
 bool writeFileBytes(const std::string &path, const unsigned char *data, std::size_t size,
                     std::string &error)
 {

@@ -25,6 +25,9 @@ constexpr int kMaxPictureSide = 16384;
 // cannot be read or is no such image.
 std::optional<GreyPicture> readGreyPicture(const std::string &path, std::string &error);
 
+// The picture as the bytes of a PNG file; empty when it cannot be encoded.
+std::vector<unsigned char> encodeGreyPng(const GreyPicture &picture);
+
 // The whole file, when it is no longer than `limit` bytes.
 bool readFileBytes(const std::string &path, std::size_t limit, std::vector<unsigned char> &bytes,
                    std::string &error);

@@ -3,6 +3,7 @@
 // commands on standard input, one a line, and prints every reply.
 
 #include "commands.h"
+#include "replaycommand.h"
 #include "socketdir.h"
 
 #include <cerrno>
@@ -45,6 +46,10 @@ void printUsage()
                 "or no answer, 2 on a wrong command line.\n\n"
                 "Commands:\n");
     for (const std::string &line : helpLines())
+        std::printf("  %s\n", line.c_str());
+    std::printf("\nRecordings of module calls (fpdesk --record FILE), read here with no program\n"
+                "running; a module loaded with VYRSIM_REPLAY=FILE replays one:\n");
+    for (const std::string &line : replayHelpLines())
         std::printf("  %s\n", line.c_str());
 }
 
@@ -278,6 +283,9 @@ int main(int argc, char *argv[])
             return complain("unknown option " + option + "; try --help", 2);
         break;
     }
+
+    if (first < argc && std::string(argv[first]) == "replay")
+        return replayCommand(std::vector<std::string>(argv + first + 1, argv + argc));
 
     if (pidAfterCommand(argc, argv, first))
         return complain("--pid goes before the command: vyrsim --pid N COMMAND ...", 2);

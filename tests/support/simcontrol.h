@@ -78,6 +78,20 @@ public:
     }
     int gateWaiting() { return VYRSIM_CALL(vyrsim_gate_waiting); }
 
+    // Answers the module's calls from a recording from now on; an empty
+    // path ends the replay.
+    int replay(const QString &path, double speed = 0)
+    {
+        return VYRSIM_CALL(vyrsim_replay,
+                           path.isEmpty() ? nullptr : QFile::encodeName(path).constData(), speed);
+    }
+    QString status()
+    {
+        char text[2048];
+        return VYRSIM_CALL(vyrsim_status, text, int(sizeof text)) < 0 ? QString()
+                                                                      : QString::fromUtf8(text);
+    }
+
     // The call log, with the addresses in `names` written as those names and
     // any other non-null address as "ptr".
     QStringList calls(const QMap<const void *, QString> &names = {});
