@@ -17,7 +17,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 # qttranslations5-l10n: Qt's own buttons and dialogs in Chinese, like the window.
-PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libpng-dev
+PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libpng-dev zlib1g-dev
           qttranslations5-l10n fonts-wqy-microhei xvfb xauth)
 # The Qt 6 build of the tests. Qt 6's CMake files want OpenGL's headers for
 # Gui and its moc from the tools package; named here, not left to qt6-base-dev.
