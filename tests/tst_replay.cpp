@@ -189,6 +189,15 @@ void tst_Replay::sameClicksSameSession()
              qPrintable(status));
     QCOMPARE(replayed.reports, recorded.reports);
     QCOMPARE(replayed.rows, recorded.rows);
+    // One click more than the recording holds is said as its end.
+    Session beyond;
+    openWindow();
+    QVERIFY(click("打开设备", beyond));
+    QCOMPARE(m_pilot->alerts, QStringList({"提示|打开设备失败"}));
+    const QString ended = SimControl::instance().status();
+    QVERIFY2(ended.contains(QRegularExpression("replay=\"the recording ended after call (\\d+); "
+                                               "call \\d+ came: VYR_SETPATH\\(2, 1\\)")),
+             qPrintable(ended));
     QCOMPARE(replayed.frames.size(), recorded.frames.size());
     if (lean) {
         // Frames left out come back black.

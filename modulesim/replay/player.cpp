@@ -24,7 +24,8 @@ bool Player::start(const std::string &path, double speed)
     std::optional<recording::Recording> recording = recording::readRecording(path, error);
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_path = path;
-    m_recording = std::move(recording);
+    m_recording
+        = recording ? std::make_shared<const recording::Recording>(std::move(*recording)) : nullptr;
     m_next = 0;
     m_speed = speed;
     m_active.store(true, std::memory_order_release);
@@ -58,6 +59,7 @@ int Player::fail(State state, int code, const std::string &report)
 
 int Player::answer(const char *name, recording::ShapeList shapes, const recording::Param *params)
 {
+    std::shared_ptr<const recording::Recording> held;
     const recording::Call *call = nullptr;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
@@ -79,24 +81,23 @@ int Player::answer(const char *name, recording::ShapeList shapes, const recordin
             return fail(State::Ended, VYRSIM_ERR_REPLAY_END,
                         "the recording ended after call " + std::to_string(m_next) + "; call "
                             + std::to_string(number) + " came: " + cameText);
-        const recording::Call &held = m_recording->calls[m_next];
+        const recording::Call &next = m_recording->calls[m_next];
         const int differs
-            = held.name == name ? recording::firstDifference(held.arguments, came) : 0;
-        if (held.name != name || differs >= 0) {
-            const std::string which = held.name == name
+            = next.name == name ? recording::firstDifference(next.arguments, came) : 0;
+        if (next.name != name || differs >= 0) {
+            const std::string which = next.name == name
                 ? " (argument " + std::to_string(differs + 1) + " differs)"
                 : "";
             return fail(State::WentAstray, VYRSIM_ERR_REPLAY,
                         "call " + std::to_string(number) + " went another way" + which
                             + ": the recording holds "
-                            + recording::callText(held.name, held.arguments, false) + ", came "
+                            + recording::callText(next.name, next.arguments, false) + ", came "
                             + cameText);
         }
-        call = &held;
+        held = m_recording;
+        call = &next;
         ++m_next;
     }
-    // The recording stays until stop(), which a caller does not race with
-    // its own calls.
     if (m_speed > 0) {
         const double micros = call->durationMicros / m_speed;
         std::this_thread::sleep_for(std::chrono::microseconds(std::int64_t(micros)));

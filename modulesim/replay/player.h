@@ -13,8 +13,8 @@
 #include "callcapture.h"
 
 #include <atomic>
+#include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 
 namespace vyrsim {
@@ -45,7 +45,9 @@ private:
     std::atomic<bool> m_active {false};
     State m_state = State::Off;
     std::string m_path;
-    std::optional<recording::Recording> m_recording;
+    // Shared with the calls under way, which a stop or a new start while
+    // they wait must not pull from under them.
+    std::shared_ptr<const recording::Recording> m_recording;
     std::size_t m_next = 0;
     double m_speed = 1;
     std::string m_report;
