@@ -150,6 +150,8 @@ private:
             || shape.kind == Kind::InBytes || shape.kind == Kind::OutBytes;
         if (a.size > sizeLimit(shape) || (fixed && a.size != sizeLimit(shape)))
             return fail(error, "a size of " + std::to_string(a.size) + " bytes");
+        if (leftOutAllowed(shape.kind) && a.form != Form::LeftOut)
+            return fail(error, "kept, which the recording's flags say is left out");
         switch (a.form) {
         case Form::Raw:
             if (storedLength != a.size)

@@ -61,6 +61,7 @@ int Player::answer(const char *name, recording::ShapeList shapes, const recordin
 {
     std::shared_ptr<const recording::Recording> held;
     const recording::Call *call = nullptr;
+    double speed = 1;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         switch (m_state) {
@@ -96,10 +97,11 @@ int Player::answer(const char *name, recording::ShapeList shapes, const recordin
         }
         held = m_recording;
         call = &next;
+        speed = m_speed;
         ++m_next;
     }
-    if (m_speed > 0) {
-        const double micros = call->durationMicros / m_speed;
+    if (speed > 0) {
+        const double micros = call->durationMicros / speed;
         std::this_thread::sleep_for(std::chrono::microseconds(std::int64_t(micros)));
     }
     recording::writeOutputs(shapes, call->arguments, params);
