@@ -9,8 +9,8 @@ QString CallRecorder::start(const QString &path, bool leaveOutPrints, const QStr
 {
     stop();
     std::unique_ptr<CallRecorder> recorder(new CallRecorder);
-    const std::uint16_t flags =
-        leaveOutPrints ? recording::kFramesLeftOut | recording::kTemplatesLeftOut : 0;
+    const std::uint16_t flags
+        = leaveOutPrints ? recording::kFramesLeftOut | recording::kTemplatesLeftOut : 0;
     std::string error;
     if (!recorder->m_writer.open(path.toStdString(), flags, about.toStdString(), error))
         return QString::fromStdString(error);
