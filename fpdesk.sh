@@ -6,7 +6,9 @@
 #   ./fpdesk.sh test            install what is missing, build, run every test headless: a
 #                               plain build, an AddressSanitizer + UndefinedBehaviorSanitizer
 #                               build, a ThreadSanitizer build of the threaded tests and a
-#                               plain build against Qt 6
+#                               plain build against Qt 6, then every fuzz target for 15 s
+#   ./fpdesk.sh fuzz [SECONDS]  build the libFuzzer targets (tests/fuzz/) and run each for
+#                               SECONDS (default 60) over its corpus (docs/fuzzing.md)
 #   ./fpdesk.sh package         build the Debian packages fpdesk and fpdesk-modulesim in
 #                               build-package/
 #   ./fpdesk.sh check-packages  build them and check them as a user meets them: lintian,
@@ -23,6 +25,8 @@ PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libpng-
 # Gui and its moc from the tools package; named here, not left to qt6-base-dev.
 # The program asks the X server for its DPI itself when built with Qt 6.
 # libxkbcommon-dev: Qt 6's Gui package looks for XKB and says so when it is missing.
+# The fuzz targets: Debian's clang 14 with its sanitizers' runtime and libFuzzer.
+FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev libfuzzer-14-dev)
 QT6_PACKAGES=(qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev libxkbcommon-dev
               qt6-translations-l10n)
 
@@ -56,6 +60,13 @@ build() {
 # check <directory>: every test of that build, headless, through CTest
 check() {
     (cd "$1" && ctest --output-on-failure --timeout 900)
+}
+
+# fuzz <seconds>: build-fuzz/ with every fuzz target, each run that long over its corpus;
+# fails on any crash, leak or timeout, keeping the input in build-fuzz/fuzz-failures/
+fuzz() {
+    install_missing "${FUZZ_PACKAGES[@]}"
+    tests/fuzz/run.sh build-fuzz "$1"
 }
 
 # package: Debian's flags with all hardening and no build type of our own,
@@ -92,6 +103,10 @@ test)
     check build-tsan
     build build-qt6 -DFPDESK_QT=6
     check build-qt6
+    fuzz 15
+    ;;
+fuzz)
+    fuzz "${2:-60}"
     ;;
 package)
     package
@@ -100,7 +115,7 @@ check-packages)
     exec packaging/check-packages.sh
     ;;
 *)
-    echo "usage: $0 run|test|package|check-packages" >&2
+    echo "usage: $0 run|test|fuzz [SECONDS]|package|check-packages" >&2
     exit 2
     ;;
 esac

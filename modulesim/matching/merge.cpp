@@ -101,7 +101,10 @@ std::optional<Template> mergeFeatures(const Template &first, const Template &sec
         if (pairedSecond[i])
             continue;
         Minutia m = second.minutiae[i];
-        const auto [x, y] = placement.apply(m.x, m.y);
+        // Not a structured binding: C++17 lets no lambda capture one.
+        const std::pair<float, float> placed = placement.apply(m.x, m.y);
+        const float x = placed.first;
+        const float y = placed.second;
         const bool taken = std::any_of(entries.begin(), entries.end(), [&](const Entry &e) {
             return std::hypot(e.minutia.x - x, e.minutia.y - y) < kSamePlace;
         });

@@ -122,7 +122,7 @@ std::vector<float> grow(int finger)
             = float(std::exp(-(j * j) / (2.0 * 2.6 * 2.6)) * std::cos(2.0 * kPi * j / flow.period));
 
     // Bilinear sampling keeps the filtered ridges free of stair steps.
-    auto at = [w, h](const std::vector<float> &img, double x, double y) {
+    auto at = [=](const std::vector<float> &img, double x, double y) {
         x = std::clamp(x, 0.0, w - 1.001);
         y = std::clamp(y, 0.0, h - 1.001);
         const int ix = int(x);
