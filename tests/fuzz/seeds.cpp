@@ -2,12 +2,14 @@
 // that they follow the formats as the code has them now: templates through
 // VYRUpChar and encodeTemplate, a store file by serializeStore, a frame by
 // VYRImgData2BMP, small pictures as PNG and PGM, and one line of each
-// command of the control table. Run with VYRSIM_STORE=none VYRSIM_CONTROL=0.
+// command of the control table, and recordings of module calls
+// (recordingseeds.h). Run with VYRSIM_STORE=none VYRSIM_CONTROL=0.
 //
 //   fuzz_seeds DIR    writes DIR/<target>/<seed>
 
 #include "bmp.h"
 #include "commands.h"
+#include "recordingseeds.h"
 #include "storefile.h"
 #include "templatecodec.h"
 #include "vyr_api.h"
@@ -155,6 +157,8 @@ int main(int argc, char **argv)
     if (VYRRegModule(handle, kAddr) != 0 || VYRUpChar(handle, kAddr, 0, merged.data(), &length))
         return 1;
     writePictures(handle);
+    ::mkdir((g_dir + "/recording").c_str(), 0755);
+    writeRecordingSeeds(g_dir + "/recording");
     put("template", "press", single.data(), single.size());
     put("template", "merged", merged.data(), merged.size());
     vyrsim::Template plain = *vyrsim::decodeTemplate(single.data(), int(single.size()));
