@@ -141,8 +141,11 @@ void writeOutputs(ShapeList shapes, const std::vector<Argument> &recorded, const
         if (a.kind == Kind::OutValue) {
             std::memcpy(params[i].pointer, &a.value, sizeof a.value);
         } else {
+            // An output of no bytes (a template of length 0) has no data
+            // to copy from, and memcpy may not be given a null source.
             const std::vector<unsigned char> bytes = a.bytes();
-            std::memcpy(params[i].pointer, bytes.data(), bytes.size());
+            if (!bytes.empty())
+                std::memcpy(params[i].pointer, bytes.data(), bytes.size());
         }
     }
 }
