@@ -52,6 +52,8 @@ void answer(const recording::Call &call)
     }
     recording::writeOutputs(shapes, call.arguments, params.data());
     fuzz::require(!recording::callLine(call).empty(), "a call has a line");
+    fuzz::require(recording::firstDifference(call.arguments, call.arguments) < 0,
+                  "a recorded call is the call it records");
 }
 
 void check(const std::vector<unsigned char> &bytes)
