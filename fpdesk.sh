@@ -97,11 +97,14 @@ test)
     install_missing "${QT6_PACKAGES[@]}"
     build build
     check build
-    build build-asan -DFPDESK_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
+    # The benchmarks build once, above; the other builds only test.
+    build build-asan -DFPDESK_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug \
+        -DFPDESK_BENCHMARKS=OFF
     check build-asan
-    build build-tsan -DFPDESK_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    build build-tsan -DFPDESK_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DFPDESK_BENCHMARKS=OFF
     check build-tsan
-    build build-qt6 -DFPDESK_QT=6
+    build build-qt6 -DFPDESK_QT=6 -DFPDESK_BENCHMARKS=OFF
     check build-qt6
     fuzz 15
     ;;
