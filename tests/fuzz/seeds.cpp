@@ -99,7 +99,7 @@ std::string example(const std::string &name)
 
 void writeCommands()
 {
-    std::string all = "store add 3 1\nstore export 3 block\n";
+    std::string all = "store add 3 1\nstore export 3 block\nimage small.pgm\nimage wide.pgm\n";
     for (const vyrsim::control::Verb &verb : vyrsim::control::commandTable()) {
         std::string line = verb.name;
         const std::string arguments = std::string(verb.arguments) + " ";
