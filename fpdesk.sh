@@ -25,10 +25,10 @@ PACKAGES=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libpng-
 # Gui and its moc from the tools package; named here, not left to qt6-base-dev.
 # The program asks the X server for its DPI itself when built with Qt 6.
 # libxkbcommon-dev: Qt 6's Gui package looks for XKB and says so when it is missing.
-# The fuzz targets: Debian's clang 14 with its sanitizers' runtime and libFuzzer.
-FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev libfuzzer-14-dev)
 QT6_PACKAGES=(qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev libxkbcommon-dev
               qt6-translations-l10n)
+# The fuzz targets: Debian's clang 14 with its sanitizers' runtime and libFuzzer.
+FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev libfuzzer-14-dev)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -7,7 +7,8 @@
 // then; so before any other initialiser runs, a throw-away folder is made,
 // the store put inside it, the control socket turned off and the folder
 // made the working directory. Each input then starts from an empty folder
-// and a reset module, so that a failure replays from its input alone.
+// holding two pictures and a reset module, so that a failure replays from
+// its input alone.
 
 #include "commands.h"
 #include "dispatcher.h"
@@ -20,6 +21,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 
 #include <dirent.h>
 #include <unistd.h>
@@ -48,6 +50,15 @@ void emptyFolder()
         if (std::string_view(entry->d_name) != "." && std::string_view(entry->d_name) != "..")
             ::unlink(entry->d_name);
     ::closedir(listing);
+}
+
+// Two pictures for image to find, the one wider than the module takes.
+void putPictures()
+{
+    const std::string small = "P5 8 8 255\n" + std::string(64, '\x80');
+    const std::string wide = "P5 4100 2 255\n" + std::string(8200, '\x40');
+    for (const auto &[name, bytes] : {std::pair("small.pgm", small), std::pair("wide.pgm", wide)})
+        folder->write(name, reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
 }
 
 // Lines that are run. import, export and image take a path from the input:
@@ -87,6 +98,7 @@ void checkReply(const std::string &reply, const vyrsim::control::Verb *verb)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     emptyFolder();
+    putPictures();
     vyrsim_reset();
     fuzz::require(vyrsim_use_store(folder->file("store").c_str()) == 0, "an empty store is used");
     const vyrsim::control::Dispatcher dispatcher;

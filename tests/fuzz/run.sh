@@ -18,10 +18,14 @@ nice -n 10 cmake --build "$build" --target fpdesk_fuzz -- -j"$(nproc)"
 
 # The readers that take a path are given files in a private folder under
 # $TMPDIR: in memory they cost a tenth of what a disk's file system asks,
-# which flushes a file rewritten in place when it is closed.
+# which flushes a file rewritten in place when it is closed. A target that
+# fails leaves its folder behind; this one takes them all away.
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then
-    export TMPDIR=/dev/shm
+    TMPDIR=/dev/shm
 fi
+TMPDIR=$(mktemp -d "${TMPDIR:-/tmp}/fpdesk-fuzz-run.XXXXXX")
+export TMPDIR
+trap 'rm -rf "$TMPDIR"' EXIT
 failures=$build/fuzz-failures
 mkdir -p "$failures"
 status=0
@@ -34,17 +38,17 @@ while read -r target _; do
     [ -f "tests/fuzz/$target.dict" ] && options+=(-dict="$PWD/tests/fuzz/$target.dict")
     log=$build/fuzz/$target.log
     # The paths are absolute: the control target works in a folder of its own.
-    if nice -n 10 "$build/fuzz/fuzz_$target" "${options[@]}" "$@" "${corpus[@]}" >"$log" 2>&1; then
+    if nice -n 10 "$build/fuzz/fuzz_$target" "${options[@]}" "$@" "${corpus[@]}" </dev/null >"$log" 2>&1; then
         result=passed
     else
         why=$(grep -m1 -o 'ERROR: .*\|broken: .*' "$log" || echo 'see the log')
-        kept=$(sed -n 's/.*Test unit written to //p' "$log" | tail -n1)
+        kept=$(sed -n 's/.*Test unit written to //p' "$log" | tail -n1 || true)
         result="FAILED: $why; input ${kept:-not kept}; log $log"
         status=1
     fi
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
-    coverage=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -n1)
+    coverage=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -n1 || true)
     printf 'fuzz %-10s %10s runs %8s exec/s  %-20s %s\n' "$target" "${runs:-?}" "${speed:-?}" \
         "${coverage:-cov: ? ft: ?}" "$result"
 done <"$build/fuzz/targets"
