@@ -111,8 +111,8 @@ int strip(const std::string &path, const std::string &out)
         std::remove(temporary.c_str());
         return complain("cannot write " + out + ": " + error);
     }
-    std::printf("%zu calls written to %s without frames and templates\n",
-                recording->calls.size(), out.c_str());
+    std::printf("%zu calls written to %s without frames and templates\n", recording->calls.size(),
+                out.c_str());
     return 0;
 }
 
