@@ -41,15 +41,6 @@ using Bitmap = QVector<unsigned char>;
 
 const QStringList kButtons {"打开设备", "关闭设备", "连续采图", "注册指纹", "删除指纹", "搜索指纹"};
 
-QPushButton *button(MainWindow &window, const QString &text)
-{
-    for (QPushButton *b : window.findChildren<QPushButton *>()) {
-        if (b->text() == text)
-            return b;
-    }
-    return nullptr;
-}
-
 bool allEnabled(MainWindow &window)
 {
     for (const QString &text : kButtons) {
@@ -62,20 +53,6 @@ bool allEnabled(MainWindow &window)
 QImage shown(const MainWindow &window)
 {
     return labelPixmap(window.f_finger).toImage();
-}
-
-QListView *listOf(MainWindow &window)
-{
-    return window.findChild<QListView *>();
-}
-
-QStringList captions(MainWindow &window)
-{
-    QStringList texts;
-    const QAbstractItemModel *model = listOf(window)->model();
-    for (int row = 0; model && row < model->rowCount(); ++row)
-        texts << model->index(row, 0).data(kRowRecordRole).value<MuItemData>().singer;
-    return texts;
 }
 
 Bitmap bitmap(std::initializer_list<std::pair<int, unsigned char>> bytes)
@@ -120,18 +97,6 @@ QStringList indexCalls()
     for (int page = 0; page < 4; ++page)
         calls << QStringLiteral("VYRReadIndexTable(h, -1, %1, ptr) = 0").arg(page);
     return calls;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace

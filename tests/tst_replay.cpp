@@ -5,7 +5,6 @@
 #include "callrecorder.h"
 #include "mainwindow.h"
 #include "modalpilot.h"
-#include "mulistitemdata.h"
 #include "recordingreader.h"
 #include "recordingwriter.h"
 #include "simcontrol.h"
@@ -14,9 +13,7 @@
 
 #include <QDir>
 #include <QLibrary>
-#include <QListView>
 #include <QProcess>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -35,18 +32,6 @@ struct Session
     QVector<QImage> frames;
     QVector<QStringList> rows;
 };
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // Pixel for pixel, whatever the two formats (a PNG of grey reads as grey,
 // the window's frame as RGB).
@@ -134,20 +119,14 @@ void tst_Replay::openWindow()
 
 bool tst_Replay::click(const QString &text, Session &session)
 {
-    QPushButton *target = nullptr;
-    for (QPushButton *b : m_window->findChildren<QPushButton *>())
-        target = b->text() == text ? b : target;
+    QPushButton *target = button(*m_window, text);
     if (!target)
         return false;
     QTest::mouseClick(target, Qt::LeftButton);
     if (!QTest::qWaitFor([this] { return settled(*m_window->worker()); }, kWaitMs))
         return false;
     session.frames << labelPixmap(m_window->f_finger).toImage();
-    QStringList rows;
-    const QAbstractItemModel *model = m_window->findChild<QListView *>()->model();
-    for (int row = 0; model && row < model->rowCount(); ++row)
-        rows << model->index(row, 0).data(kRowRecordRole).value<MuItemData>().singer;
-    session.rows << rows;
+    session.rows << captions(*m_window);
     return true;
 }
 

@@ -33,11 +33,6 @@ std::optional<recording::Recording> load(const std::string &path)
     return recording;
 }
 
-bool isFrame(recording::Kind kind)
-{
-    return kind == recording::Kind::InFrame || kind == recording::Kind::OutFrame;
-}
-
 int list(const std::string &path)
 {
     const std::optional<recording::Recording> recording = load(path);
@@ -67,7 +62,7 @@ int frames(const std::string &path, const std::string &directory)
     for (std::size_t i = 0; i < recording->calls.size(); ++i) {
         const recording::Call &call = recording->calls[i];
         for (const recording::Argument &a : call.arguments) {
-            if (!isFrame(a.kind) || a.isNull() || a.form == recording::Form::LeftOut
+            if (!recording::isFrame(a.kind) || a.isNull() || a.form == recording::Form::LeftOut
                 || a.size < kFrameWidth)
                 continue;
             GreyPicture picture;

@@ -74,6 +74,8 @@ VYR_ENTRY_POINTS(RECORDING_SHAPES)
 ShapeList shapesOf(std::string_view name);
 
 bool isOutput(Kind kind);
+bool isFrame(Kind kind);
+bool isTemplate(Kind kind);
 
 } // namespace recording
 

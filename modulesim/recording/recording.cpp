@@ -33,6 +33,16 @@ bool isOutput(Kind kind)
         || kind == Kind::OutTemplate;
 }
 
+bool isFrame(Kind kind)
+{
+    return kind == Kind::InFrame || kind == Kind::OutFrame;
+}
+
+bool isTemplate(Kind kind)
+{
+    return kind == Kind::InTemplate || kind == Kind::OutTemplate;
+}
+
 Argument rawArgument(Kind kind, const unsigned char *data, std::uint32_t size)
 {
     Argument a;

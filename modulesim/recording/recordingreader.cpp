@@ -69,11 +69,6 @@ std::uint32_t sizeLimit(const Shape &shape)
     return 0;
 }
 
-bool isFrame(Kind kind)
-{
-    return kind == Kind::InFrame || kind == Kind::OutFrame;
-}
-
 class Parser
 {
 public:
@@ -188,8 +183,7 @@ private:
     {
         if (isFrame(kind))
             return m_flags & kFramesLeftOut;
-        return (kind == Kind::InTemplate || kind == Kind::OutTemplate)
-            && (m_flags & kTemplatesLeftOut);
+        return isTemplate(kind) && (m_flags & kTemplatesLeftOut);
     }
 
     static bool inflates(const unsigned char *stored, std::uint32_t length, std::uint32_t size)

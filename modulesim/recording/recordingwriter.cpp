@@ -13,16 +13,6 @@ namespace recording {
 
 namespace {
 
-bool isFrame(Kind kind)
-{
-    return kind == Kind::InFrame || kind == Kind::OutFrame;
-}
-
-bool isTemplate(Kind kind)
-{
-    return kind == Kind::InTemplate || kind == Kind::OutTemplate;
-}
-
 // Level 1: a frame deflates to nearly the same size at any level, and the
 // recorder runs on the thread that waits for the module.
 std::vector<unsigned char> deflated(const std::vector<unsigned char> &raw)

@@ -76,12 +76,15 @@ int Player::answer(const char *name, recording::ShapeList shapes, const recordin
             return VYRSIM_ERR_REPLAY;
         }
         const std::vector<recording::Argument> came = recording::captureInputs(shapes, params);
-        const std::string cameText = recording::callText(name, came, false);
+        // Written out only for a report: most calls match.
+        const auto cameText = [&] {
+            return recording::callText(name, came, false);
+        };
         const std::size_t number = m_next + 1;
         if (m_next >= m_recording->calls.size())
             return fail(State::Ended, VYRSIM_ERR_REPLAY_END,
                         "the recording ended after call " + std::to_string(m_next) + "; call "
-                            + std::to_string(number) + " came: " + cameText);
+                            + std::to_string(number) + " came: " + cameText());
         const recording::Call &next = m_recording->calls[m_next];
         const int differs
             = next.name == name ? recording::firstDifference(next.arguments, came) : 0;
@@ -93,7 +96,7 @@ int Player::answer(const char *name, recording::ShapeList shapes, const recordin
                         "call " + std::to_string(number) + " went another way" + which
                             + ": the recording holds "
                             + recording::callText(next.name, next.arguments, false) + ", came "
-                            + cameText);
+                            + cameText());
         }
         held = m_recording;
         call = &next;

@@ -2,9 +2,13 @@
 #define WINDOWPARTS_H
 
 #include "mainwindow.h"
+#include "mulistitemdata.h"
 
+#include <QFile>
 #include <QLabel>
+#include <QListView>
 #include <QPixmap>
+#include <QPushButton>
 
 // The picture a label shows, null when it shows none.
 inline QPixmap labelPixmap(const QLabel *label)
@@ -24,6 +28,43 @@ inline QLabel *statusLine(MainWindow &window)
             return label;
     }
     return nullptr;
+}
+
+// The window's button with this text.
+inline QPushButton *button(MainWindow &window, const QString &text)
+{
+    for (QPushButton *b : window.findChildren<QPushButton *>()) {
+        if (b->text() == text)
+            return b;
+    }
+    return nullptr;
+}
+
+inline QListView *listOf(MainWindow &window)
+{
+    return window.findChild<QListView *>();
+}
+
+// The captions of the template list's rows, in order.
+inline QStringList captions(MainWindow &window)
+{
+    QStringList texts;
+    const QAbstractItemModel *model = listOf(window)->model();
+    for (int row = 0; model && row < model->rowCount(); ++row)
+        texts << model->index(row, 0).data(kRowRecordRole).value<MuItemData>().singer;
+    return texts;
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 #endif // WINDOWPARTS_H
