@@ -3,12 +3,11 @@
 // VYRUpChar and encodeTemplate, store files by serializeStore, a frame by
 // VYRImgData2BMP, small pictures as PNG and PGM, and one line of each
 // command of the control table, and recordings of module calls
-// (recordingseeds.h). Run with VYRSIM_STORE=none VYRSIM_CONTROL=0.
+// (recordingseeds.cpp). Run with VYRSIM_STORE=none VYRSIM_CONTROL=0.
 //
 //   fuzz_seeds DIR    writes DIR/<target>/<seed>
 
 #include "commands.h"
-#include "recordingseeds.h"
 #include "storefile.h"
 #include "templatecodec.h"
 #include "vyr_api.h"
@@ -22,6 +21,8 @@
 #include <vector>
 
 #include <sys/stat.h>
+
+void writeRecordingSeeds(const std::string &folder); // recordingseeds.cpp
 
 namespace {
 
